@@ -1,0 +1,53 @@
+// Pelorin.dll loaded fresh for one test, with Orlix.dll's recording double
+// in place of the real logging library.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "Pelorin.h"
+
+namespace testing_support {
+
+struct LogRecord {
+  std::wstring source_path;
+  std::wstring function;
+  int line;
+  int level;
+  std::wstring message;
+};
+
+// The recording double, loaded once per process and kept loaded, so that
+// every later load of Pelorin.dll binds its "Orlix.dll" import to it.
+class OrlixDouble {
+ public:
+  static std::vector<LogRecord> Records();
+  static std::vector<std::wstring> Messages();
+  static void Clear();
+};
+
+class PelorinDll {
+ public:
+  PelorinDll();  // loads bin\Pelorin.dll and clears the recorded log
+  ~PelorinDll();
+  PelorinDll(const PelorinDll&) = delete;
+  PelorinDll& operator=(const PelorinDll&) = delete;
+
+  HMODULE module() const { return module_; }
+  // Null when the DLL does not export the name.
+  FARPROC Find(const char* name) const { return GetProcAddress(module_, name); }
+  template <typename Fn>
+  Fn Get(const char* name) const {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(Find(name)));
+  }
+
+  PelorinInitializeFn Initialize;
+  GetFirefoxInstallPathFn InstallPath;
+
+ private:
+  HMODULE module_;
+};
+
+}  // namespace testing_support

@@ -1,0 +1,92 @@
+#include "Registry.h"
+
+#include <stdexcept>
+
+#include "Files.h"
+
+namespace testing_support {
+
+namespace {
+
+// Sandboxed trees, deleted whole; the parents are left to the prefix.
+const wchar_t* const kOwnedTrees[] = {kBrowserListKey, L"SOFTWARE\\Tervia", L"SOFTWARE\\Policies\\Mozilla"};
+
+HKEY CreateOrOpen(const std::wstring& key) {
+  HKEY handle = nullptr;
+  LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+                                nullptr);
+  if (status != ERROR_SUCCESS) throw std::runtime_error("cannot create key " + Narrow(key));
+  return handle;
+}
+
+}  // namespace
+
+RegistrySandbox::RegistrySandbox() { Clear(); }
+RegistrySandbox::~RegistrySandbox() { Clear(); }
+
+void RegistrySandbox::Clear() {
+  for (const wchar_t* tree : kOwnedTrees) DeleteTree(tree);
+}
+
+void RegistrySandbox::CreateKey(const std::wstring& key) { RegCloseKey(CreateOrOpen(key)); }
+
+void RegistrySandbox::DeleteTree(const std::wstring& key) { RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str()); RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str()); }
+
+void RegistrySandbox::SetString(const std::wstring& key, const std::wstring& name, const std::wstring& value,
+                                DWORD type) {
+  SetRaw(key, name, type, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void RegistrySandbox::SetRaw(const std::wstring& key, const std::wstring& name, DWORD type, const void* data,
+                             DWORD bytes) {
+  HKEY handle = CreateOrOpen(key);
+  LONG status = RegSetValueExW(handle, name.empty() ? nullptr : name.c_str(), 0, type,
+                               static_cast<const BYTE*>(data), bytes);
+  RegCloseKey(handle);
+  if (status != ERROR_SUCCESS) throw std::runtime_error("cannot set value " + Narrow(name));
+}
+
+void RegistrySandbox::SetDword(const std::wstring& key, const std::wstring& name, uint32_t value) {
+  SetRaw(key, name, REG_DWORD, &value, sizeof value);
+}
+
+bool RegistrySandbox::KeyExists(const std::wstring& key) const {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+  RegCloseKey(handle);
+  return true;
+}
+
+std::optional<std::wstring> RegistrySandbox::ReadString(const std::wstring& key, const std::wstring& name) const {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return std::nullopt;
+  DWORD type = 0;
+  DWORD bytes = 0;
+  LONG status = RegQueryValueExW(handle, name.c_str(), nullptr, &type, nullptr, &bytes);
+  std::wstring text;
+  if (status == ERROR_SUCCESS) {
+    text.assign(bytes / sizeof(wchar_t) + 1, L'\0');
+    status = RegQueryValueExW(handle, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &bytes);
+    text.resize(bytes / sizeof(wchar_t));
+  }
+  RegCloseKey(handle);
+  if (status != ERROR_SUCCESS) return std::nullopt;
+  if (!text.empty() && text.back() == L'\0') text.pop_back();
+  return text;
+}
+
+std::vector<std::wstring> RegistrySandbox::ValueNames(const std::wstring& key) const {
+  std::vector<std::wstring> names;
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return names;
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[16384];
+    DWORD length = 16384;
+    if (RegEnumValueW(handle, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    names.emplace_back(name, length);
+  }
+  RegCloseKey(handle);
+  return names;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,45 @@
+// A Firefox installation and the agent's installation, both in temporary
+// folders and registered in the sandboxed registry as their installers do.
+#pragma once
+
+#include <string>
+
+#include "Files.h"
+#include "Registry.h"
+
+namespace testing_support {
+
+class FirefoxInstall {
+ public:
+  // Creates <temp>\<folder>\defaults\pref; `folder` may hold any characters.
+  explicit FirefoxInstall(const std::wstring& folder = L"Mozilla Firefox");
+
+  // Registers <dir>\firefox.exe, quoted, as the start-menu command of
+  // `subkey` under the browser list key.
+  void Register(RegistrySandbox& registry, const std::wstring& subkey = L"FIREFOX.EXE") const;
+
+  const std::wstring& dir() const { return dir_; }
+  std::wstring pref_dir() const { return dir_ + L"\\defaults\\pref"; }
+  std::wstring pref(const std::wstring& name) const { return pref_dir() + L"\\" + name; }
+  std::wstring file(const std::wstring& name) const { return dir_ + L"\\" + name; }
+
+ private:
+  TempDir root_;
+  std::wstring dir_;
+};
+
+class AgentInstall {
+ public:
+  // Creates the agent's folder and its keys: "InstallPath" (with a trailing
+  // backslash) under the agent key, and the empty Common key.
+  explicit AgentInstall(RegistrySandbox& registry);
+
+  const std::wstring& dir() const { return root_.path(); }
+  // Creates an empty file of that name in the agent's folder.
+  void AddFile(const std::wstring& name) const;
+
+ private:
+  TempDir root_;
+};
+
+}  // namespace testing_support
