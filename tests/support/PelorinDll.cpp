@@ -64,7 +64,14 @@ PelorinDll::PelorinDll() {
   module_ = LoadLibraryW((ExecutableDir() + L"\\Pelorin.dll").c_str());
   if (module_ == nullptr) throw std::runtime_error("cannot load Pelorin.dll");
   Initialize = Get<PelorinInitializeFn>("PelorinInitialize");
+  Uninitialize = Get<PelorinUninitializeFn>("PelorinUninitialize");
   InstallPath = Get<GetFirefoxInstallPathFn>("get_firefox_install_path");
+  GetFFVersionAndCfg = Get<PelorinGetFFVersionAndCfgFn>("PelorinGetFFVersionAndCfg");
+  ZarnStart = Get<PelorinZARNFFStartFn>("PelorinZARNFFStart");
+  TovkStart = Get<PelorinTOVKFFStartFn>("PelorinTOVKFFStart");
+  DlpStart = Get<PelorinDLPFFStartFn>("PelorinDLPFFStart");
+  UninstallCleanUp = Get<PelorinUninstallCleanUpFn>("PelorinUninstallCleanUp");
+  InlineProxyEnabled = Get<IsInlineProxyEnabledFn>("IsInlineProxyEnabled");
 }
 
 PelorinDll::~PelorinDll() { FreeLibrary(module_); }

@@ -43,8 +43,16 @@ class PelorinDll {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(Find(name)));
   }
 
+  // The nine exports; null where the DLL does not export the name.
   PelorinInitializeFn Initialize;
+  PelorinUninitializeFn Uninitialize;
   GetFirefoxInstallPathFn InstallPath;
+  PelorinGetFFVersionAndCfgFn GetFFVersionAndCfg;
+  PelorinZARNFFStartFn ZarnStart;
+  PelorinTOVKFFStartFn TovkStart;
+  PelorinDLPFFStartFn DlpStart;
+  PelorinUninstallCleanUpFn UninstallCleanUp;
+  IsInlineProxyEnabledFn InlineProxyEnabled;
 
  private:
   HMODULE module_;

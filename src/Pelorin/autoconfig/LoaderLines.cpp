@@ -1,0 +1,11 @@
+#include "autoconfig/LoaderLines.h"
+
+#include "lines/Lines.h"
+
+namespace pelorin {
+
+std::string FilenameLine(const std::wstring& cfg_name) {
+  return "pref(\"general.config.filename\", \"" + WideToUtf8(cfg_name) + "\");";
+}
+
+}  // namespace pelorin

@@ -1,0 +1,34 @@
+// The loader file's lines: the two preferences that make Firefox read the
+// autoconfig file, and the markers by which the library's loader lines are
+// recognised in any preference file (substring search on raw bytes, the
+// double quotes included).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pelorin {
+
+// No banner: Firefox's preference parser sees this file, and the value must
+// read exactly so for the obscure-value check to pass.
+inline constexpr std::string_view PREF_LINE_OBSCURE_VALUE = "pref(\"general.config.obscure_value\", 0);";
+
+inline constexpr std::string_view MARKER_TOVK_CFG = "\"cv_mozilla_tovk.cfg\"";
+inline constexpr std::string_view MARKER_ZARN_CFG = "\"cv_mozilla_zarn.cfg\"";
+inline constexpr std::string_view MARKER_DLP_CFG = "\"cv_mozilla_dlp.cfg\"";
+inline constexpr std::string_view MARKER_V2N_CFG = "\"cv_mozilla_V2N.cfg\"";
+inline constexpr std::string_view MARKER_OBSCURE_VALUE = "\"general.config.obscure_value\"";
+inline constexpr std::string_view MARKER_FILENAME = "\"general.config.filename\"";
+
+inline constexpr wchar_t DEFAULT_LOADER_NAME[] = L"!.js";
+inline constexpr wchar_t DEFAULT_CFG_NAME[] = L"cv_mozilla_V2N.cfg";
+
+// pref("general.config.filename", "<name>"); with the name in UTF-8, neither
+// validated nor escaped.
+std::string FilenameLine(const std::wstring& cfg_name);
+
+inline bool Contains(std::string_view line, std::string_view marker) {
+  return line.find(marker) != std::string_view::npos;
+}
+
+}  // namespace pelorin

@@ -1,0 +1,15 @@
+// Whether the agent's inline proxy is in force for Firefox: its network
+// service runs and Firefox's ExtensionSettings policy blocks the DLP add-on.
+#pragma once
+
+#include <cstdint>
+
+namespace pelorin {
+
+// The DLP add-on's Firefox identifier, looked up in ExtensionSettings.
+inline constexpr wchar_t DLP_ADDON_ID[] = L"dlp@tervia.com";
+
+// 1 or 0. Takes no lock and keeps no state; logs its failures.
+int32_t IsInlineProxyEnabled();
+
+}  // namespace pelorin
