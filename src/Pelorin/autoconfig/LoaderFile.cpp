@@ -1,0 +1,106 @@
+#include "autoconfig/LoaderFile.h"
+
+#include <string_view>
+
+#include "autoconfig/LoaderLines.h"
+#include "autoconfig/RegistryRecords.h"
+#include "base/ModuleLock.h"
+#include "lines/Lines.h"
+
+namespace pelorin {
+
+namespace {
+
+bool NamesLibraryCfg(std::string_view line) {
+  return Contains(line, MARKER_TOVK_CFG) || Contains(line, MARKER_ZARN_CFG) || Contains(line, MARKER_DLP_CFG) ||
+         Contains(line, MARKER_V2N_CFG);
+}
+
+// Lines the stripper removes. A foreign obscure-value line stays: it
+// configures nothing on its own.
+bool IsStrippedLine(std::string_view line) { return NamesLibraryCfg(line) || Contains(line, MARKER_FILENAME); }
+
+bool IsLoaderLine(std::string_view line) { return IsStrippedLine(line) || Contains(line, MARKER_OBSCURE_VALUE); }
+
+void CreateLoaderFile(const std::wstring& path, const std::string& filename_line) {
+  SetFileContentW(path, std::string(PREF_LINE_OBSCURE_VALUE));
+  AppendFileContentW(path, "\n" + filename_line + "\n");
+}
+
+// The foreign values of the two preferences, recorded before the lines are
+// replaced, so the agent can tell what it overrode. A filename line naming
+// the default cfg is the library's own and is not recorded.
+void RecordForeignLoaderLines(const LineList& lines, const std::string& filename_line) {
+  std::string previous_obscure;
+  std::string previous_filename;
+  for (const Line& line : lines) {
+    if (Contains(line, MARKER_OBSCURE_VALUE)) {
+      if (line != PREF_LINE_OBSCURE_VALUE) previous_obscure = line;
+    } else if (Contains(line, MARKER_FILENAME) && line != filename_line && !Contains(line, MARKER_V2N_CFG)) {
+      previous_filename = line;
+    }
+  }
+  SavePreviousLoaderLines(previous_obscure, previous_filename);
+}
+
+// The first quoted text between the comma and the closing parenthesis of
+// pref("general.config.filename", "<name>"); the line is not parsed further.
+std::wstring CfgNameFromLine(const Line& line) {
+  const size_t comma = line.find(',');
+  if (comma == Line::npos) return std::wstring();
+  const size_t paren = line.find(')', comma + 1);
+  if (paren == Line::npos) return std::wstring();
+  const std::string value = line.substr(comma + 1, paren - comma - 1);
+  const size_t open = value.find('"');
+  if (open == std::string::npos) return std::wstring();
+  const size_t close = value.find('"', open + 1);
+  if (close == std::string::npos) return std::wstring();
+  return Utf8ToWide(value.substr(open + 1, close - open - 1));
+}
+
+}  // namespace
+
+// The content does not depend on the mode: both web modes load their cfg
+// through the same two preferences.
+int WriteLoaderFile(std::wstring path, const std::wstring& cfg_name, int32_t /*mode*/, int32_t replay) {
+  ModuleLockGuard lock;
+  const std::string filename_line = FilenameLine(cfg_name);
+
+  if (!IsPresent(path)) {
+    // A replay at unload must not bring back a loader file that someone
+    // removed since the start.
+    if (replay == 0) CreateLoaderFile(path, filename_line);
+    return 0;
+  }
+
+  LineList lines = ReadLines(path);
+  RecordForeignLoaderLines(lines, filename_line);
+  lines.remove_if([](const Line& line) { return IsLoaderLine(line); });
+  lines.emplace_back(PREF_LINE_OBSCURE_VALUE);
+  lines.push_back(filename_line);
+  WriteLines(lines, path);
+  return 0;
+}
+
+int StripLoaderLines(const std::wstring& path) {
+  ModuleLockGuard lock;
+  if (!IsPresent(path)) return 1;
+
+  LineList lines = ReadLines(path);
+  lines.remove_if([](const Line& line) { return IsStrippedLine(line); });
+  // Blank lines inside the file are the user's layout; only the tail goes.
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  SetFileContentW(path, JoinLines(lines));
+  return 1;
+}
+
+std::wstring ReadLoaderCfgName(const std::wstring& path) {
+  const LineList lines = ReadLines(path);
+  // Firefox applies preferences in file order, so the last one is in force.
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+    if (Contains(*it, MARKER_FILENAME)) return CfgNameFromLine(*it);
+  }
+  return std::wstring();
+}
+
+}  // namespace pelorin
