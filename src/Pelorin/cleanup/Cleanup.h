@@ -1,0 +1,26 @@
+// Uninstall cleanup: takes the library's lines out of the autoconfig file
+// recorded in FFCFG, or only the two proxy lines when just the proxy lock is
+// to go. The loader file and the registry values stay as they are.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace pelorin {
+
+// The line holds CFG_LINE_PROXY_TYPE or CFG_LINE_NO_PROXIES, banner included.
+bool IsProxyLine(std::string_view line);
+
+// The line holds any of the seven autoconfig line constants, banner included.
+bool IsOwnAutoconfigLine(std::string_view line);
+
+// Removes the chosen lines and the blank ones and makes the file begin with
+// "//". A missing file stays missing. Returns 0.
+int32_t CleanAutoconfigFile(const std::wstring& path, bool only_proxy);
+
+// The work of the export PelorinUninstallCleanUp: cleans the file named by
+// FFCFG; without the key or the value nothing happens. Returns 0.
+int32_t UninstallCleanUp(bool only_proxy);
+
+}  // namespace pelorin
