@@ -1,0 +1,140 @@
+#include "autoconfig/AutoconfigFile.h"
+
+#include <string_view>
+#include <vector>
+
+#include "autoconfig/CfgLines.h"
+#include "autoconfig/RegistryRecords.h"
+#include "base/Log.h"
+#include "base/ModuleLock.h"
+#include "dlp/AgentConfig.h"
+#include "lines/Lines.h"
+#include "proxy/InlineProxy.h"
+
+namespace pelorin {
+
+namespace {
+
+// Set once a check finds a file up to date; from then on the writer leaves
+// every autoconfig file alone until the library is unloaded. Guarded by the
+// module lock.
+bool cfg_up_to_date = false;
+
+using Constants = std::vector<std::string_view>;
+
+Constants BaseLines(int32_t mode) {
+  if (mode != 0) {
+    return {CFG_LINE_PKIX, CFG_LINE_BUILTIN_CERTS, CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES,
+            CFG_LINE_ENTERPRISE_ROOTS};
+  }
+  return {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES, CFG_LINE_ENTERPRISE_ROOTS};
+}
+
+// Whole-line equality: a line that lost its banner or kept a "\r" is not ours.
+bool HasLine(const LineList& lines, std::string_view constant) {
+  for (const Line& line : lines) {
+    if (line == constant) return true;
+  }
+  return false;
+}
+
+// Containment, so that a copy with a trailing "\r" is still taken out.
+void RemoveContaining(LineList& lines, const Constants& constants) {
+  lines.remove_if([&constants](const Line& line) {
+    for (std::string_view constant : constants) {
+      if (line.find(constant) != Line::npos) return true;
+    }
+    return false;
+  });
+}
+
+void AppendLine(const std::wstring& path, std::string_view constant) {
+  std::string line(constant);
+  line += '\n';
+  AppendFileContentW(path, line);
+}
+
+void CreateAutoconfigFile(const std::wstring& path, int32_t mode, bool agent_config) {
+  SetFileContentW(path, "//\n", 3);
+  for (std::string_view constant : BaseLines(mode)) AppendLine(path, constant);
+  if (!agent_config) return;
+  AppendLine(path, CFG_LINE_AUTO_DISABLE_SCOPES);
+  AppendLine(path, CFG_LINE_ENABLED_SCOPES);
+  if (IsInlineProxyEnabled() != 0) {
+    AppendLine(path, CFG_LINE_PROXY_TYPE);
+    AppendLine(path, CFG_LINE_NO_PROXIES);
+  }
+  AppendLine(path, CFG_LINE_ENTERPRISE_ROOTS);
+  Log(L"FF config add proxy setting for DLP");
+}
+
+void EditAutoconfigFile(const std::wstring& path, int32_t mode, bool agent_config) {
+  LineList lines = ReadLines(path);
+  RemoveContaining(lines, {CFG_LINE_PKIX, CFG_LINE_BUILTIN_CERTS, CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES,
+                           CFG_LINE_ENTERPRISE_ROOTS});
+  // Scope lines belong to the agent's configuration; without it a user's
+  // or an earlier run's copies are left where they are.
+  if (agent_config) RemoveContaining(lines, {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES});
+
+  for (std::string_view constant : BaseLines(mode)) lines.emplace_back(constant);
+  if (mode == 0) Log(L"FF config all_lines.push_back");
+
+  if (agent_config) {
+    lines.emplace_back(CFG_LINE_AUTO_DISABLE_SCOPES);
+    lines.emplace_back(CFG_LINE_ENABLED_SCOPES);
+    if (IsInlineProxyEnabled() != 0) {
+      lines.emplace_back(CFG_LINE_PROXY_TYPE);
+      lines.emplace_back(CFG_LINE_NO_PROXIES);
+    }
+    Log(L"FF config all_lines.push_back for DLP");
+  }
+
+  // Firefox ignores the first line of an autoconfig file, so it must not be
+  // one of the preferences.
+  if (lines.empty() || lines.front() != CFG_FIRST_LINE) lines.emplace_front(CFG_FIRST_LINE);
+  WriteLines(lines, path);
+}
+
+}  // namespace
+
+bool IsAutoconfigUpToDate(const std::wstring& path, int32_t mode, int32_t agent_config) {
+  ModuleLockGuard lock;
+  if (!IsPresent(path)) return false;
+  const LineList lines = ReadLines(path);
+  if (lines.empty()) return false;
+
+  for (std::string_view constant : BaseLines(mode)) {
+    if (!HasLine(lines, constant)) return false;
+  }
+  if (agent_config == 0) return true;
+
+  if (!HasLine(lines, CFG_LINE_AUTO_DISABLE_SCOPES) || !HasLine(lines, CFG_LINE_ENABLED_SCOPES)) return false;
+  if (IsInlineProxyEnabled() != 0) return true;
+  // Without the inline proxy, Firefox must not stay locked to the system proxy.
+  return !HasLine(lines, CFG_LINE_PROXY_TYPE) && !HasLine(lines, CFG_LINE_NO_PROXIES);
+}
+
+int WriteAutoconfigFile(std::wstring path, int32_t mode) {
+  ModuleLockGuard lock;
+  if (cfg_up_to_date) {
+    Log(L"FF config already up to date (flag set)");
+    return 0;
+  }
+
+  const int32_t agent_config = IsClientConfigPresent();
+  if (IsAutoconfigUpToDate(path, mode, agent_config)) {
+    Log(L"FF config already up to date (setting flag)");
+    cfg_up_to_date = true;
+    return 0;
+  }
+
+  if (IsPresent(path)) {
+    EditAutoconfigFile(path, mode, agent_config != 0);
+  } else {
+    CreateAutoconfigFile(path, mode, agent_config != 0);
+  }
+  SaveCfgFilePath(path);
+  return 0;
+}
+
+}  // namespace pelorin
