@@ -5,9 +5,14 @@
 #include <windows.h>
 
 #include "Orlix.h"
+#include "WebStarts.h"
 #include "base/Boundary.h"
 #include "base/Log.h"
+#include "cleanup/Cleanup.h"
+#include "dlp/DlpStart.h"
 #include "firefox/InstallPath.h"
+#include "firefox/PrefDirectory.h"
+#include "proxy/InlineProxy.h"
 
 namespace {
 
@@ -35,8 +40,43 @@ int32_t PelorinInitialize() {
   return 0;
 }
 
+int32_t PelorinUninitialize() {
+  return pelorin::CatchAtBoundary(0, [] {
+    pelorin::ReplaySavedRequests();
+    return 0;
+  });
+}
+
+int32_t PelorinZARNFFStart(const ZarnStartParams* params, const std::wstring& loader_name,
+                           const std::wstring& cfg_name, int32_t replay) {
+  return pelorin::CatchAtBoundary(-1, [&] { return pelorin::StartZarn(params, loader_name, cfg_name, replay); });
+}
+
+int32_t PelorinTOVKFFStart(const TovkStartParams* params, const std::wstring& loader_name,
+                           const std::wstring& cfg_name, int32_t replay) {
+  return pelorin::CatchAtBoundary(-1, [&] { return pelorin::StartTovk(params, loader_name, cfg_name, replay); });
+}
+
 std::wstring get_firefox_install_path() {
   return pelorin::CatchAtBoundary(std::wstring(), [] { return pelorin::FindFirefoxInstallPath(); });
+}
+
+int32_t PelorinGetFFVersionAndCfg(const std::wstring& id, std::wstring* loader_name, std::wstring* cfg_name) {
+  return pelorin::CatchAtBoundary(0, [&] { return pelorin::GetFFVersionAndCfg(id, loader_name, cfg_name); });
+}
+
+// -1 when cut short (out of memory): 0 and 1 both tell the host the call
+// reached its answer, while Firefox is then not known to be in DLP mode.
+int32_t PelorinDLPFFStart(const void*, const std::wstring& js_name, const std::wstring& cfg_name) {
+  return pelorin::CatchAtBoundary(-1, [&] { return pelorin::DlpStart(js_name, cfg_name); });
+}
+
+int32_t PelorinUninstallCleanUp(bool only_proxy) {
+  return pelorin::CatchAtBoundary(0, [only_proxy] { return pelorin::UninstallCleanUp(only_proxy); });
+}
+
+int32_t IsInlineProxyEnabled() {
+  return pelorin::CatchAtBoundary(0, [] { return pelorin::IsInlineProxyEnabled(); });
 }
 
 }  // extern "C"

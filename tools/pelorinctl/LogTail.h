@@ -1,0 +1,28 @@
+// The log records one command produced. The agent's log is left where it
+// is: the tool notes its size before the command and afterwards reads what
+// was appended, keeping the records of its own process.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pelorinctl {
+
+// Where Orlix.dll writes: %ORLIX_LOG_FILE%, else
+// %ProgramData%\Tervia\Logs\Orlix.log.
+std::wstring OrlixLogPath();
+
+class LogTail {
+ public:
+  LogTail();
+  // The records (one UTF-8 line each, without line end) appended since
+  // construction by this process.
+  std::vector<std::string> NewRecords() const;
+
+ private:
+  std::wstring path_;
+  uint64_t start_;
+};
+
+}  // namespace pelorinctl
