@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "NetworkService.h"
@@ -14,47 +15,36 @@
 #include "Registry.h"
 
 using namespace testing_support;
-using namespace std::string_literals;
 
 namespace {
 
 using Messages = std::vector<std::wstring>;
+using Answer = std::pair<int32_t, Messages>;
 
-// Calls the export in a freshly loaded DLL; the log goes to `messages`.
-int32_t AskDll(Messages& messages) {
+// The export's answer and log, from a freshly loaded DLL.
+Answer Ask() {
   PelorinDll dll;
-  EXPECT_NE(dll.InlineProxyEnabled, nullptr);
-  if (dll.InlineProxyEnabled == nullptr) return -1;
   dll.Initialize();
-  int32_t answer = dll.InlineProxyEnabled();
-  messages = OrlixDouble::Messages();
-  return answer;
+  const int32_t answer = dll.InlineProxyEnabled();
+  return {answer, OrlixDouble::Messages()};
 }
 
-std::wstring Nested(size_t depth, const std::wstring& open, const std::wstring& inner, const std::wstring& close) {
-  std::wstring text;
-  for (size_t i = 0; i < depth; ++i) text += open;
-  text += inner;
-  for (size_t i = 0; i < depth; ++i) text += close;
-  return text;
+std::wstring Repeat(const std::wstring& text, size_t times) {
+  std::wstring all;
+  for (size_t i = 0; i < times; ++i) all += text;
+  return all;
 }
 
 TEST(InlineProxyExport, ServiceNotRunningLeavesThePolicyUnread) {
   RegistrySandbox registry;
   SetExtensionSettings(registry, kBlockDlpAddOn);
-  Messages messages;
-
+  const Answer not_running{0, {L"NetworkProxy service is NOT running"}};
   NetworkService::Remove();
-  EXPECT_EQ(AskDll(messages), 0);
-  EXPECT_EQ(messages, Messages{L"NetworkProxy service is NOT running"});
-
+  EXPECT_EQ(Ask(), not_running);
   NetworkService service;  // installed, stopped
-  EXPECT_EQ(AskDll(messages), 0);
-  EXPECT_EQ(messages, Messages{L"NetworkProxy service is NOT running"});
-
+  EXPECT_EQ(Ask(), not_running);
   service.StartPending();
-  EXPECT_EQ(AskDll(messages), 0);
-  EXPECT_EQ(messages, Messages{L"NetworkProxy service is NOT running"});
+  EXPECT_EQ(Ask(), not_running);
 }
 
 class InlineProxyRunning : public ::testing::Test {
@@ -70,95 +60,80 @@ class InlineProxyRunning : public ::testing::Test {
 std::unique_ptr<NetworkService> InlineProxyRunning::service_;
 
 TEST_F(InlineProxyRunning, UnreadablePolicyIsLogged) {
-  Messages messages;
-  {
-    RegistrySandbox registry;  // no policy key
-    EXPECT_EQ(AskDll(messages), 0);
-    EXPECT_EQ(messages, Messages{L"Unable to open registry ExtensionSettings."});
-  }
+  const Messages unreadable{L"Failed to read ExtensionSettings registry value."};
   struct Case {
     const char* what;
+    bool key;
     DWORD type;  // 0: no value at all
     std::string bytes;
-  };
-  const Case cases[] = {
-      {"no value", 0, ""},
-      {"REG_DWORD", REG_DWORD, std::string("\1\0\0\0", 4)},
-      {"one byte", REG_SZ, "{"},
+    Messages messages;
+  } const cases[] = {
+      {"no policy key", false, 0, "", {L"Unable to open registry ExtensionSettings."}},
+      {"no value", true, 0, "", unreadable},
+      {"REG_DWORD", true, REG_DWORD, std::string("\1\0\0\0", 4), unreadable},
+      {"one byte", true, REG_SZ, "{", unreadable},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     RegistrySandbox registry;
-    registry.CreateKey(kFirefoxPolicyKey);
+    if (c.key) registry.CreateKey(kFirefoxPolicyKey);
     if (c.type != 0) {
-      registry.SetRaw(kFirefoxPolicyKey, L"ExtensionSettings", c.type, c.bytes.data(),
-                      static_cast<DWORD>(c.bytes.size()));
+      registry.SetRaw(kFirefoxPolicyKey, L"ExtensionSettings", c.type, c.bytes.data(), static_cast<DWORD>(c.bytes.size()));
     }
-    EXPECT_EQ(AskDll(messages), 0);
-    EXPECT_EQ(messages, Messages{L"Failed to read ExtensionSettings registry value."});
+    EXPECT_EQ(Ask(), Answer(0, c.messages));
   }
 }
 
 TEST_F(InlineProxyRunning, PolicyTextDecidesSilently) {
-  const std::wstring kBlocked = kBlockDlpAddOn;
+  const std::wstring blocked = kBlockDlpAddOn;
+  const std::wstring nul(1, L'\0');
   struct Case {
     const char* what;
-    std::wstring data;  // stored as is, REG_SZ unless `type` says otherwise
+    std::wstring json;  // stored with a terminator unless `terminated` is false
     int32_t answer;
     DWORD type = REG_SZ;
-  };
-  const Case cases[] = {
-      {"blocked", kBlocked + L'\0', 1},
-      {"blocked, no terminator: the closing brace is lost", kBlocked, 0},
+    bool terminated = true;
+  } const cases[] = {
+      {"blocked", blocked, 1},
+      {"blocked, no terminator: the closing brace is lost", blocked, 0, REG_SZ, false},
       {"blocked as a list of strings",
-       L"{"s + L'\0' + L"\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"}" + L'\0' + L"}" + L'\0' + L'\0', 1,
-       REG_MULTI_SZ},
-      {"whitespace around the root", L" \t\r\n" + kBlocked + L" \r\n\t" + L'\0', 1},
-      {"inside a longer text", L"{\"dlp@tervia.com\":{\"installation_mode\":\"force_blocked_now\"}}"s + L'\0', 1},
-      {"capital letter", L"{\"dlp@tervia.com\":{\"installation_mode\":\"Blocked\"}}"s + L'\0', 0},
-      {"allowed", L"{\"dlp@tervia.com\":{\"installation_mode\":\"allowed\"}}"s + L'\0', 0},
-      {"escaped NUL cuts the string", L"{\"dlp@tervia.com\":{\"installation_mode\":\"blo\\u0000cked\"}}"s + L'\0', 0},
-      {"name differs in case", L"{\"DLP@tervia.com\":{\"installation_mode\":\"blocked\"}}"s + L'\0', 0},
-      {"another add-on blocked", L"{\"x@tervia.com\":{\"installation_mode\":\"blocked\"}}"s + L'\0', 0},
-      {"no installation_mode", L"{\"dlp@tervia.com\":{\"blocked\":\"blocked\"}}"s + L'\0', 0},
+       L"{" + nul + L"\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"}" + nul + L"}" + nul, 1, REG_MULTI_SZ},
+      {"whitespace around the root", L" \t\r\n" + blocked + L" \r\n\t", 1},
+      {"inside a longer text", L"{\"dlp@tervia.com\":{\"installation_mode\":\"force_blocked_now\"}}", 1},
+      {"capital letter", L"{\"dlp@tervia.com\":{\"installation_mode\":\"Blocked\"}}", 0},
+      {"allowed", L"{\"dlp@tervia.com\":{\"installation_mode\":\"allowed\"}}", 0},
+      {"escaped NUL cuts the string", L"{\"dlp@tervia.com\":{\"installation_mode\":\"blo\\u0000cked\"}}", 0},
+      {"name differs in case", L"{\"DLP@tervia.com\":{\"installation_mode\":\"blocked\"}}", 0},
+      {"another add-on blocked", L"{\"x@tervia.com\":{\"installation_mode\":\"blocked\"}}", 0},
+      {"no installation_mode", L"{\"dlp@tervia.com\":{\"blocked\":\"blocked\"}}", 0},
       {"first entry counts (allowed)",
-       L"{\"dlp@tervia.com\":{\"installation_mode\":\"allowed\"},"
-       L"\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"}}"s + L'\0', 0},
+       L"{\"dlp@tervia.com\":{\"installation_mode\":\"allowed\"},\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"}}",
+       0},
       {"first entry counts (blocked)",
-       L"{\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"},"
-       L"\"dlp@tervia.com\":{\"installation_mode\":\"allowed\"}}"s + L'\0', 1},
-      {"NUL after the object", kBlocked + L'\0' + L"garbage" + L'\0', 1},
-      {"NUL inside the object", L"{\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"}"s + L'\0' + L"}" + L'\0', 0},
-      {"empty text", L"\0"s, 0},
-      {"not JSON", L"installation_mode blocked"s + L'\0', 0},
-      {"trailing comma", L"{\"dlp@tervia.com\":{\"installation_mode\":\"blocked\",}}"s + L'\0', 0},
-      {"comment", L"{\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"}}//"s + L'\0', 0},
-      {"root is an array", L"[" + kBlocked + L"]" + L'\0', 0},
-      {"root is a string", L"\"blocked\""s + L'\0', 0},
-      {"entry is a string", L"{\"dlp@tervia.com\":\"blocked\"}"s + L'\0', 0},
-      {"mode is an array", L"{\"dlp@tervia.com\":{\"installation_mode\":[\"blocked\"]}}"s + L'\0', 0},
-      {"100000 nested arrays", Nested(100000, L"[", L"", L"]") + L'\0', 0},
+       L"{\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"},\"dlp@tervia.com\":{\"installation_mode\":\"allowed\"}}",
+       1},
+      {"NUL after the object", blocked + nul + L"garbage", 1},
+      {"NUL inside the object", L"{\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"}" + nul + L"}", 0},
+      {"empty text", L"", 0},
+      {"not JSON", L"installation_mode blocked", 0},
+      {"trailing comma", L"{\"dlp@tervia.com\":{\"installation_mode\":\"blocked\",}}", 0},
+      {"comment", L"{\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"}}//", 0},
+      {"root is an array", L"[" + blocked + L"]", 0},
+      {"root is a string", L"\"blocked\"", 0},
+      {"entry is a string", L"{\"dlp@tervia.com\":\"blocked\"}", 0},
+      {"mode is an array", L"{\"dlp@tervia.com\":{\"installation_mode\":[\"blocked\"]}}", 0},
+      {"100000 nested arrays", Repeat(L"[", 100000) + Repeat(L"]", 100000), 0},
       {"deep nesting beside the entry",
-       L"{\"x\":" + Nested(100000, L"{\"a\":", L"0", L"}") + L",\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"}}" +
-           L'\0',
+       L"{\"x\":" + Repeat(L"{\"a\":", 100000) + L"0" + Repeat(L"}", 100000) +
+           L",\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"}}",
        1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     RegistrySandbox registry;
-    SetExtensionSettingsData(registry, c.data, c.type);
-    Messages messages;
-    EXPECT_EQ(AskDll(messages), c.answer);
-    EXPECT_EQ(messages, Messages{});
+    SetExtensionSettingsData(registry, c.terminated ? c.json + nul : c.json, c.type);
+    EXPECT_EQ(Ask(), Answer(c.answer, {}));
   }
-}
-
-TEST(InlineProxyExport, InlineProxyOnFixture) {
-  RegistrySandbox registry;
-  InlineProxyOn on(registry);
-  Messages messages;
-  EXPECT_EQ(AskDll(messages), 1);
-  EXPECT_EQ(messages, Messages{});
 }
 
 }  // namespace

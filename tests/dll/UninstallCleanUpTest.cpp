@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "CfgText.h"
@@ -13,79 +14,61 @@ using namespace testing_support;
 
 namespace {
 
-const std::string kAllSeven = kCfgPkix + "\n" + kCfgBuiltinCerts + "\n" + kCfgProxyType + "\n" + kCfgNoProxies + "\n" +
-                              kCfgEnterpriseRoots + "\n" + kCfgAutoDisableScopes + "\n" + kCfgEnabledScopes + "\n";
-constexpr wchar_t kUnlocking[] = L"Unlocking only proxy settings.";
-
-class UninstallCleanUp : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_NE(dll_.UninstallCleanUp, nullptr);
-    dll_.Initialize();
-  }
-
-  // The file as a start would have left it: FFCFG names it.
-  std::string CleanUp(const std::string& content, bool only_proxy) {
-    WriteBytes(path_, content);
-    registry_.SetString(kAgentCommonKey, L"FFCFG", path_);
-    EXPECT_EQ(dll_.UninstallCleanUp(only_proxy), 0);
-    return ReadBytes(path_);
-  }
-
-  static long Unlockings() {
-    auto messages = OrlixDouble::Messages();
-    return static_cast<long>(std::count(messages.begin(), messages.end(), kUnlocking));
-  }
-
-  RegistrySandbox registry_;
-  AgentInstall agent_{registry_};
-  TempDir dir_;
-  std::wstring path_ = dir_ / L"cv_mozilla_V2N.cfg";
-  PelorinDll dll_;
-};
-
-TEST_F(UninstallCleanUp, OnlyProxyTakesOutTheTwoProxyLines) {
-  EXPECT_EQ(CleanUp("//\n" + kAllSeven, true), "//\n" + kCfgPkix + "\n" + kCfgBuiltinCerts + "\n" + kCfgEnterpriseRoots +
-                                                   "\n" + kCfgAutoDisableScopes + "\n" + kCfgEnabledScopes + "\n");
-  EXPECT_EQ(Unlockings(), 1);
+long Unlockings() {
+  const auto messages = OrlixDouble::Messages();
+  return static_cast<long>(std::count(messages.begin(), messages.end(), L"Unlocking only proxy settings."));
 }
 
-TEST_F(UninstallCleanUp, FullCleanupKeepsForeignLinesOnly) {
+TEST(UninstallCleanUp, RecordedFileLosesTheLibrarysLines) {
+  const std::string all_seven = kCfgPkix + "\n" + kCfgBuiltinCerts + "\n" + kCfgProxyType + "\n" + kCfgNoProxies +
+                                "\n" + kCfgEnterpriseRoots + "\n" + kCfgAutoDisableScopes + "\n" + kCfgEnabledScopes + "\n";
   const std::string bannerless = "lockPref(\"network.proxy.type\", 5);";
-  EXPECT_EQ(CleanUp("//\npref(\"a\", 1);\n\n" + kAllSeven + "/* " + kCfgNoProxies + " */ x();\n\n" + bannerless + "\n\n",
-                    false),
-            "//\npref(\"a\", 1);\n" + bannerless + "\n");
-  EXPECT_EQ(Unlockings(), 0);
-}
-
-TEST_F(UninstallCleanUp, FileIsMadeToBeginWithABareComment) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"// Added by Corvane V2N\nx();\n", "//\n// Added by Corvane V2N\nx();\n"},
-      {"//\r\nx();\r\n" + kCfgPkix + "\r\n", "//\n//\r\nx();\r\n"},
-      {"//\nx();\n", "//\nx();\n"},
-      {"", "//\n"},
-      {kAllSeven, "//\n"},
+  struct Case {
+    const char* name;
+    bool only_proxy;
+    std::optional<std::string> before, after;  // nullopt: no file
+    long unlockings;
+  } const cases[] = {
+      {"only proxy", true, "//\n" + all_seven,
+       "//\n" + kCfgPkix + "\n" + kCfgBuiltinCerts + "\n" + kCfgEnterpriseRoots + "\n" + kCfgAutoDisableScopes + "\n" +
+           kCfgEnabledScopes + "\n",
+       1},
+      {"full, a constant inside a longer line", false,
+       "//\npref(\"a\", 1);\n\n" + all_seven + "/* " + kCfgNoProxies + " */ x();\n\n" + bannerless + "\n\n",
+       "//\npref(\"a\", 1);\n" + bannerless + "\n", 0},
+      {"banner as first line", false, "// Added by Corvane V2N\nx();\n", "//\n// Added by Corvane V2N\nx();\n", 0},
+      {"CR after the first //", false, "//\r\nx();\r\n" + kCfgPkix + "\r\n", "//\n//\r\nx();\r\n", 0},
+      {"bare // first", false, "//\nx();\n", "//\nx();\n", 0},
+      {"empty", false, "", "//\n", 0},
+      {"library lines only", false, all_seven, "//\n", 0},
+      {"deleted file", true, std::nullopt, std::nullopt, 0},
   };
-  for (const auto& [before, after] : cases) {
-    SCOPED_TRACE(before);
-    EXPECT_EQ(CleanUp(before, false), after);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RegistrySandbox registry;
+    AgentInstall agent(registry);
+    TempDir dir;
+    const std::wstring path = dir / L"cv_mozilla_V2N.cfg";
+    if (c.before) WriteBytes(path, *c.before);
+    registry.SetString(kAgentCommonKey, L"FFCFG", path);
+    PelorinDll dll;
+    dll.Initialize();
+    EXPECT_EQ(dll.UninstallCleanUp(c.only_proxy), 0);
+    EXPECT_EQ(FileExists(path) ? std::optional(ReadBytes(path)) : std::nullopt, c.after);
+    EXPECT_EQ(Unlockings(), c.unlockings);
   }
 }
 
-TEST_F(UninstallCleanUp, DeletedFileIsNotRecreated) {
-  registry_.SetString(kAgentCommonKey, L"FFCFG", path_);
-  EXPECT_EQ(dll_.UninstallCleanUp(true), 0);
-  EXPECT_FALSE(FileExists(path_));
-  EXPECT_EQ(Unlockings(), 0);
-}
-
-TEST_F(UninstallCleanUp, NothingHappensWithoutARecordedPath) {
-  WriteBytes(path_, kAllSeven);
+TEST(UninstallCleanUp, NothingHappensWithoutARecordedPath) {
+  RegistrySandbox registry;
+  AgentInstall agent(registry);
+  PelorinDll dll;
+  dll.Initialize();
   for (bool drop_key : {false, true}) {
-    if (drop_key) registry_.DeleteTree(kAgentCommonKey);
-    EXPECT_EQ(dll_.UninstallCleanUp(true), 0);
-    EXPECT_EQ(ReadBytes(path_), kAllSeven);
-    EXPECT_TRUE(OrlixDouble::Messages().empty());
+    if (drop_key) registry.DeleteTree(kAgentCommonKey);
+    EXPECT_EQ(dll.UninstallCleanUp(false), 0);
+    EXPECT_EQ(OrlixDouble::Messages(), std::vector<std::wstring>{});
+    EXPECT_EQ(registry.KeyExists(kAgentCommonKey), !drop_key);
   }
 }
 

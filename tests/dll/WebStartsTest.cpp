@@ -1,14 +1,11 @@
-// The web starts end to end through the DLL: the autoconfig file they write,
-// with the agent's configuration and the inline proxy set up for real, and
-// the replay of saved proxy-connect starts. The up-to-date flag lives as
-// long as the DLL, so every scene loads its own.
+// The web starts end to end, with the agent's configuration and the inline
+// proxy set up for real. The up-to-date flag lives as long as the DLL, so
+// every scene loads its own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "CfgText.h"
 #include "PelorinDll.h"
@@ -45,12 +42,11 @@ struct Scene {
     Reload();
   }
   void Reload() {
-    dll.reset();
+    dll.reset();  // a load beside the old one would share its state
     dll = std::make_unique<PelorinDll>();
     dll->Initialize();
   }
-  // What a start with the default loader logged, TOVK's closing message
-  // checked and left out.
+  // What a start with the default loader logged, TOVK's closing message left out.
   Messages Start(Mode mode, const std::wstring& cfg = L"") {
     OrlixDouble::Clear();
     EXPECT_EQ(mode == Mode::Zarn ? dll->ZarnStart(nullptr, L"", cfg, 0) : Tovk(L"", cfg), 0);
@@ -152,11 +148,10 @@ TEST(AutoconfigWriter, WithAgentConfigOnlyTheInlineProxyMakesAFileUpToDate) {
 TEST(WebStarts, WithoutFirefoxNothingIsWrittenOrSavedAndNothingReplayed) {
   Scene scene;
   scene.registry.DeleteTree(kBrowserListKey);
-  const std::wstring zarn_empty = L"PelorinZARNFFStart firefox install path is empty.";
   const std::wstring tovk_empty = L"PelorinTOVKFFStart firefox install path is empty.";
   EXPECT_EQ(scene.dll->ZarnStart(nullptr, L"", L"", 0), -1);
   EXPECT_EQ(scene.Tovk(L"", L""), -1);
-  EXPECT_EQ(OrlixDouble::Messages(), (Messages{zarn_empty, tovk_empty}));
+  EXPECT_EQ(OrlixDouble::Messages(), (Messages{L"PelorinZARNFFStart firefox install path is empty.", tovk_empty}));
   EXPECT_FALSE(FileExists(scene.firefox.pref(L"!.js")));
   EXPECT_FALSE(FileExists(scene.cfg));
 
@@ -226,8 +221,8 @@ TEST(WebStarts, ReplaysRunInOrdinalOrderOfTheNames) {
     EXPECT_EQ(scene.Replays(), 2);
     EXPECT_EQ(ReadBytes(scene.firefox.pref(L"!.js")), Loader(c.replayed_last));
   }
-  // The directory scan skips x.jsx, so only the later replay's strip can
-  // have taken the filename line out of x.js.
+  // The directory scan skips x.jsx, so only a later replay's strip can take
+  // the filename line out of x.js.
   Scene scene;
   scene.Tovk(L"x.jsx", L"");
   scene.Tovk(L"x.js", L"");

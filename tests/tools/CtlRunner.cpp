@@ -1,5 +1,7 @@
 #include "CtlRunner.h"
 
+#include <gtest/gtest.h>
+
 #include <stdexcept>
 #include <vector>
 
@@ -62,5 +64,25 @@ CtlRun RunProgram(const std::wstring& exe, const std::wstring& args) {
 
 PrivateLog::PrivateLog() : dir_(L"ctl-log") { SetEnvironmentVariableW(L"ORLIX_LOG_FILE", path().c_str()); }
 PrivateLog::~PrivateLog() { SetEnvironmentVariableW(L"ORLIX_LOG_FILE", nullptr); }
+
+rapidjson::Document ParseJson(const std::string& text) {
+  rapidjson::Document document;
+  document.Parse<rapidjson::kParseValidateEncodingFlag>(text.c_str());
+  EXPECT_TRUE(!document.HasParseError() && document.IsObject()) << "not a JSON object:\n" << text;
+  return document;
+}
+
+std::map<std::string, std::string> StringMembers(const rapidjson::Value& object) {
+  std::map<std::string, std::string> members;
+  if (!object.IsObject()) {
+    ADD_FAILURE() << "not an object";
+    return members;
+  }
+  for (auto it = object.MemberBegin(); it != object.MemberEnd(); ++it) {
+    EXPECT_TRUE(it->value.IsString()) << it->name.GetString();
+    if (it->value.IsString()) members[it->name.GetString()] = it->value.GetString();
+  }
+  return members;
+}
 
 }  // namespace testing_support

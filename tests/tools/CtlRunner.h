@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 #include "Files.h"
+#include "rapidjson/document.h"
 
 namespace testing_support {
 
@@ -16,12 +18,9 @@ struct CtlRun {
   std::string err;
 };
 
-// Runs `exe` with the command-line tail `args` (quoted as needed by the
-// caller) and waits for it.
+// Runs `exe` with the command-line tail `args` (quoted by the caller).
 CtlRun RunProgram(const std::wstring& exe, const std::wstring& args);
-
-// The pelorinctl.exe beside this test executable.
-std::wstring CtlPath();
+std::wstring CtlPath();  // beside this test executable
 inline CtlRun RunCtl(const std::wstring& args) { return RunProgram(CtlPath(), args); }
 
 // Points ORLIX_LOG_FILE (inherited by the children) at a fresh file for the
@@ -38,5 +37,10 @@ class PrivateLog {
  private:
   TempDir dir_;
 };
+
+// --json output: a parse error or a non-object fails the calling test.
+rapidjson::Document ParseJson(const std::string& text);
+// The members of an object whose values are all strings.
+std::map<std::string, std::string> StringMembers(const rapidjson::Value& object);
 
 }  // namespace testing_support
