@@ -60,6 +60,4 @@ LogRecorder::~LogRecorder() { pelorin::SetLogFunction(nullptr); }
 
 const std::vector<std::wstring>& LogRecorder::messages() const { return g_messages; }
 
-void LogRecorder::Clear() { g_messages.clear(); }
-
 }  // namespace testing_support

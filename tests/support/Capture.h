@@ -37,7 +37,6 @@ class LogRecorder {
   LogRecorder& operator=(const LogRecorder&) = delete;
 
   const std::vector<std::wstring>& messages() const;
-  void Clear();
 };
 
 }  // namespace testing_support

@@ -1,9 +1,7 @@
 // The probes of the agent's installation: registry path plus file presence.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,114 +16,85 @@ namespace {
 
 constexpr uint32_t kUntouched = 7;
 
-struct Probe {
-  int32_t client;
-  int32_t rv;
-  uint32_t flag;
-};
-
-// Both probes, the second once with a flag and once with a null pointer,
-// which must give the same result.
-Probe RunProbes() {
-  uint32_t flag = kUntouched;
-  Probe probe{pelorin::IsClientConfigPresent(), pelorin::IsRvClientConfigPresent(&flag), flag};
-  EXPECT_EQ(pelorin::IsRvClientConfigPresent(nullptr), probe.rv);
-  return probe;
+// Both probes; the second also with a null flag pointer, which must give
+// the same result.
+void ExpectProbes(int32_t client, int32_t rv, uint32_t flag) {
+  uint32_t actual_flag = kUntouched;
+  EXPECT_EQ(pelorin::IsClientConfigPresent(), client);
+  EXPECT_EQ(pelorin::IsRvClientConfigPresent(&actual_flag), rv);
+  EXPECT_EQ(actual_flag, flag);
+  EXPECT_EQ(pelorin::IsRvClientConfigPresent(nullptr), rv);
 }
 
-void ExpectProbe(const Probe& actual, const Probe& expected) {
-  EXPECT_EQ(actual.client, expected.client);
-  EXPECT_EQ(actual.rv, expected.rv);
-  EXPECT_EQ(actual.flag, expected.flag);
+void AddProbedFiles(const std::wstring& prefix) {
+  for (const wchar_t* name : {L"ClientConfig.qcf", L"PXYClientConfig.qcf"}) WriteBytes(prefix + name, "");
 }
 
 TEST(AgentConfig, FilesInTheInstallFolder) {
-  struct Case {
+  const struct {
     const char* what;
-    std::vector<std::wstring> files;
-    std::vector<std::wstring> folders;
-    Probe expected;
+    std::vector<std::wstring> files, folders;
+    int32_t client, rv;
+    uint32_t flag;
+  } cases[] = {
+      {"nothing", {}, {}, 0, 0, kUntouched},
+      {"client config", {L"ClientConfig.qcf"}, {}, 1, 0, kUntouched},
+      {"rv config", {L"RvClientConfig.qcf"}, {}, 0, 1, 0},
+      {"rv and proxy config", {L"RvClientConfig.qcf", L"PXYClientConfig.qcf"}, {}, 0, 1, 0},
+      {"proxy config only", {L"PXYClientConfig.qcf"}, {}, 0, 0, 1},
+      {"folders are not files", {L"PXYClientConfig.qcf"}, {L"ClientConfig.qcf", L"RvClientConfig.qcf"}, 0, 0, 1},
   };
-  const Case cases[] = {
-      {"nothing", {}, {}, {0, 0, kUntouched}},
-      {"client config", {L"ClientConfig.qcf"}, {}, {1, 0, kUntouched}},
-      {"rv config", {L"RvClientConfig.qcf"}, {}, {0, 1, 0}},
-      {"rv and proxy config", {L"RvClientConfig.qcf", L"PXYClientConfig.qcf"}, {}, {0, 1, 0}},
-      {"proxy config only", {L"PXYClientConfig.qcf"}, {}, {0, 0, 1}},
-      {"folders are not files", {L"PXYClientConfig.qcf"}, {L"ClientConfig.qcf", L"RvClientConfig.qcf"}, {0, 0, 1}},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     RegistrySandbox registry;
     AgentInstall agent(registry);
     for (const std::wstring& name : c.files) agent.AddFile(name);
     for (const std::wstring& name : c.folders) MakeDirectory(agent.dir() + L"\\" + name);
-    ExpectProbe(RunProbes(), c.expected);
+    ExpectProbes(c.client, c.rv, c.flag);
   }
 }
 
-TEST(AgentConfig, FileNamesAreAppendedWithoutSeparator) {
-  RegistrySandbox registry;
-  TempDir root;
-  std::wstring folder = root / L"Agent";
+// A folder whose path, with its trailing backslash, is `length` characters
+// long, holding both probed files.
+std::wstring FolderOfLength(const TempDir& root, size_t length) {
+  const std::wstring folder = root.path() + L"\\" + std::wstring(length - root.path().size() - 2, L'p');
   MakeDirectory(folder);
-  for (const wchar_t* name : {L"ClientConfig.qcf", L"PXYClientConfig.qcf"}) {
-    WriteBytes(folder + L"\\" + name, "");
-  }
-  registry.SetString(kAgentKey, L"InstallPath", folder);
-  ExpectProbe(RunProbes(), {0, 0, kUntouched});
-
-  WriteBytes(folder + L"ClientConfig.qcf", "");
-  WriteBytes(folder + L"PXYClientConfig.qcf", "");
-  ExpectProbe(RunProbes(), {1, 0, 1});
+  AddProbedFiles(folder + L"\\");
+  return folder + L"\\";
 }
 
-TEST(AgentConfig, NoUsableInstallPathFindsNothing) {
+TEST(AgentConfig, InstallPathIsUsedAsStoredUpToMaxPath) {
   RegistrySandbox registry;
-  ExpectProbe(RunProbes(), {0, 0, kUntouched});  // no agent key
-
+  ExpectProbes(0, 0, kUntouched);  // no agent key
   AgentInstall agent(registry);
   agent.AddFile(L"ClientConfig.qcf");
   agent.AddFile(L"PXYClientConfig.qcf");
   registry.SetString(kAgentKey, L"InstallPath", L"");
-  ExpectProbe(RunProbes(), {0, 0, kUntouched});
-}
+  ExpectProbes(0, 0, kUntouched);
 
-// A folder whose path, with its trailing backslash, is exactly `length`
-// characters long, holding both probed file names.
-std::wstring FolderOfLength(const TempDir& root, size_t length) {
-  std::wstring folder = root.path();
-  size_t remaining = length - folder.size() - 1;  // before the final backslash
-  while (remaining > 0) {
-    size_t part = std::min<size_t>(remaining - 1, 100);
-    if (remaining - part - 1 == 1) --part;  // leave room for a whole segment
-    folder += L'\\' + std::wstring(part, L'p');
-    MakeDirectory(folder);
-    remaining -= part + 1;
-  }
-  folder += L'\\';
-  WriteBytes(folder + L"ClientConfig.qcf", "");
-  WriteBytes(folder + L"PXYClientConfig.qcf", "");
-  return folder;
-}
-
-TEST(AgentConfig, InstallPathMustFitMaxPath) {
-  RegistrySandbox registry;
+  // No separator is added: without its trailing backslash the path names
+  // files beside the folder.
   TempDir root;
-  std::wstring fits = FolderOfLength(root, 259);
+  const std::wstring folder = root / L"Agent";
+  MakeDirectory(folder);
+  AddProbedFiles(folder + L"\\");
+  registry.SetString(kAgentKey, L"InstallPath", folder);
+  ExpectProbes(0, 0, kUntouched);
+  AddProbedFiles(folder);
+  ExpectProbes(1, 0, 1);
+
+  const std::wstring fits = FolderOfLength(root, 259);
   ASSERT_EQ(fits.size(), 259u);
   registry.SetString(kAgentKey, L"InstallPath", fits);
-  ExpectProbe(RunProbes(), {1, 0, 1});
-
+  ExpectProbes(1, 0, 1);
   // 260 characters fill the buffer: stored without terminator they still fit.
-  std::wstring full = FolderOfLength(root, 260);
+  const std::wstring full = FolderOfLength(root, 260);
   ASSERT_EQ(full.size(), 260u);
   registry.SetRaw(kAgentKey, L"InstallPath", REG_SZ, (full + L'X').c_str(), 520);
-  ExpectProbe(RunProbes(), {1, 0, 1});
-
+  ExpectProbes(1, 0, 1);
   // One more character does not fit; its first 260 would name `full`.
   registry.SetString(kAgentKey, L"InstallPath", full + L"x");
-  ExpectProbe(RunProbes(), {0, 0, kUntouched});
+  ExpectProbes(0, 0, kUntouched);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Files.h"
+#include "ImportPatch.h"
 #include "Sandboxes.h"
 #include "firefox/PrefDirectory.h"
 
@@ -12,11 +13,14 @@ using namespace testing_support;
 namespace {
 
 constexpr char kFilenameLine[] = "pref(\"general.config.filename\", \"their.cfg\");\n";
+const std::vector<std::wstring> kStripped = {L"prefs.js", L"Local.JS", L"!.js", L"Channel-Prefs.JS", L"MyLoader.JS"};
+const std::vector<std::wstring> kSkipped = {L"x.json", L"notes.js.bak", L"a.js.js"};
 
 void FillPrefDir(const FirefoxInstall& firefox) {
-  for (const wchar_t* name : {L"prefs.js", L"Local.JS", L"!.js", L"Channel-Prefs.JS", L"MyLoader.JS", L"x.json",
-                              L"notes.js.bak", L"a.js.js"}) {
-    WriteBytes(firefox.pref(name), std::string("pref(\"a\", 1);\n") + kFilenameLine);
+  for (const auto* names : {&kStripped, &kSkipped}) {
+    for (const std::wstring& name : *names) {
+      WriteBytes(firefox.pref(name), std::string("pref(\"a\", 1);\n") + kFilenameLine);
+    }
   }
   MakeDirectory(firefox.pref(L"old.js"));
 }
@@ -35,23 +39,39 @@ TEST(ListPrefJsFiles, LowerCasedJsFilesInCodeUnitOrder) {
   EXPECT_TRUE(names.empty());
 }
 
-TEST(StripPrefDirectory, StripsListedFilesAndChannelPrefsOnly) {
+// Names of the files opened, repeats folded: the order of the visits.
+std::vector<std::wstring> g_opened;
+ImportPatch* g_create_file = nullptr;
+
+HANDLE WINAPI RecordOpen(const wchar_t* path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
+                         DWORD disposition, DWORD flags, HANDLE model) {
+  std::wstring name = path;
+  name = name.substr(name.rfind(L'\\') + 1);
+  if (g_opened.empty() || g_opened.back() != name) g_opened.push_back(name);
+  return g_create_file->original<decltype(&CreateFileW)>()(path, access, share, security, disposition, flags, model);
+}
+
+TEST(StripPrefDirectory, StripsListedFilesThenChannelPrefs) {
   FirefoxInstall firefox;
-  FillPrefDir(firefox);
   EXPECT_EQ(pelorin::StripPrefDirectory(firefox.dir()), 1);
-  for (const wchar_t* name : {L"prefs.js", L"Local.JS", L"!.js", L"Channel-Prefs.JS", L"MyLoader.JS"}) {
+  EXPECT_FALSE(FileExists(firefox.pref(L"channel-prefs.js")));
+
+  FillPrefDir(firefox);
+  g_opened.clear();
+  {
+    ImportPatch patch("CreateFileW", reinterpret_cast<void*>(&RecordOpen));
+    g_create_file = &patch;
+    EXPECT_EQ(pelorin::StripPrefDirectory(firefox.dir()), 1);
+  }
+  EXPECT_EQ(g_opened,
+            (std::vector<std::wstring>{L"!.js", L"local.js", L"myloader.js", L"prefs.js", L"channel-prefs.js"}));
+  for (const std::wstring& name : kStripped) {
     EXPECT_EQ(ReadBytes(firefox.pref(name)), "pref(\"a\", 1);\n") << Narrow(name);
   }
-  for (const wchar_t* name : {L"x.json", L"notes.js.bak", L"a.js.js"}) {
+  for (const std::wstring& name : kSkipped) {
     EXPECT_EQ(ReadBytes(firefox.pref(name)), std::string("pref(\"a\", 1);\n") + kFilenameLine) << Narrow(name);
   }
   EXPECT_TRUE(DirectoryExists(firefox.pref(L"old.js")));
-}
-
-TEST(StripPrefDirectory, CreatesNoChannelPrefs) {
-  FirefoxInstall firefox;
-  pelorin::StripPrefDirectory(firefox.dir());
-  EXPECT_FALSE(FileExists(firefox.pref(L"channel-prefs.js")));
 }
 
 }  // namespace
