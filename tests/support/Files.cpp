@@ -5,6 +5,8 @@
 #include <atomic>
 #include <stdexcept>
 
+#include "base/UniqueHandle.h"
+
 namespace testing_support {
 
 std::wstring ExecutableDir() {
@@ -15,23 +17,22 @@ std::wstring ExecutableDir() {
 }
 
 std::string ReadBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + Narrow(path));
+  pelorin::unique_file file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw std::runtime_error("cannot open " + Narrow(path));
   std::string bytes;
   char buffer[65536];
   DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-  CloseHandle(file);
+  while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
   return bytes;
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create " + Narrow(path));
+  pelorin::unique_file file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) throw std::runtime_error("cannot create " + Narrow(path));
   DWORD written = 0;
-  BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  BOOL ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   if (!ok || written != bytes.size()) throw std::runtime_error("cannot write " + Narrow(path));
 }
 
@@ -53,8 +54,8 @@ void MakeDirectory(const std::wstring& path) {
 
 void RemoveTree(const std::wstring& path) {
   WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
+  pelorin::unique_find find(FindFirstFileW((path + L"\\*").c_str(), &entry));
+  if (find) {
     do {
       std::wstring name = entry.cFileName;
       if (name == L"." || name == L"..") continue;
@@ -65,8 +66,7 @@ void RemoveTree(const std::wstring& path) {
         SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(child.c_str());
       }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &entry));
   }
   RemoveDirectoryW(path.c_str());
 }

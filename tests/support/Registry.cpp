@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "Files.h"
+#include "base/UniqueHandle.h"
 
 namespace testing_support {
 
@@ -11,11 +12,19 @@ namespace {
 // Sandboxed trees, deleted whole; the parents are left to the prefix.
 const wchar_t* const kOwnedTrees[] = {kBrowserListKey, L"SOFTWARE\\Tervia", L"SOFTWARE\\Policies\\Mozilla"};
 
-HKEY CreateOrOpen(const std::wstring& key) {
-  HKEY handle = nullptr;
-  LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+using pelorin::unique_hkey;
+
+unique_hkey CreateOrOpen(const std::wstring& key) {
+  unique_hkey handle;
+  LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, handle.put(),
                                 nullptr);
   if (status != ERROR_SUCCESS) throw std::runtime_error("cannot create key " + Narrow(key));
+  return handle;
+}
+
+unique_hkey OpenForReading(const std::wstring& key) {
+  unique_hkey handle;
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, handle.put());
   return handle;
 }
 
@@ -28,9 +37,12 @@ void RegistrySandbox::Clear() {
   for (const wchar_t* tree : kOwnedTrees) DeleteTree(tree);
 }
 
-void RegistrySandbox::CreateKey(const std::wstring& key) { RegCloseKey(CreateOrOpen(key)); }
+void RegistrySandbox::CreateKey(const std::wstring& key) { CreateOrOpen(key); }
 
-void RegistrySandbox::DeleteTree(const std::wstring& key) { RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str()); RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str()); }
+void RegistrySandbox::DeleteTree(const std::wstring& key) {
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+}
 
 void RegistrySandbox::SetString(const std::wstring& key, const std::wstring& name, const std::wstring& value,
                                 DWORD type) {
@@ -39,10 +51,9 @@ void RegistrySandbox::SetString(const std::wstring& key, const std::wstring& nam
 
 void RegistrySandbox::SetRaw(const std::wstring& key, const std::wstring& name, DWORD type, const void* data,
                              DWORD bytes) {
-  HKEY handle = CreateOrOpen(key);
-  LONG status = RegSetValueExW(handle, name.empty() ? nullptr : name.c_str(), 0, type,
+  unique_hkey handle = CreateOrOpen(key);
+  LONG status = RegSetValueExW(handle.get(), name.empty() ? nullptr : name.c_str(), 0, type,
                                static_cast<const BYTE*>(data), bytes);
-  RegCloseKey(handle);
   if (status != ERROR_SUCCESS) throw std::runtime_error("cannot set value " + Narrow(name));
 }
 
@@ -51,25 +62,21 @@ void RegistrySandbox::SetDword(const std::wstring& key, const std::wstring& name
 }
 
 bool RegistrySandbox::KeyExists(const std::wstring& key) const {
-  HKEY handle = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-  RegCloseKey(handle);
-  return true;
+  return static_cast<bool>(OpenForReading(key));
 }
 
 std::optional<std::wstring> RegistrySandbox::ReadString(const std::wstring& key, const std::wstring& name) const {
-  HKEY handle = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return std::nullopt;
+  unique_hkey handle = OpenForReading(key);
+  if (!handle) return std::nullopt;
   DWORD type = 0;
   DWORD bytes = 0;
-  LONG status = RegQueryValueExW(handle, name.c_str(), nullptr, &type, nullptr, &bytes);
+  LONG status = RegQueryValueExW(handle.get(), name.c_str(), nullptr, &type, nullptr, &bytes);
   std::wstring text;
   if (status == ERROR_SUCCESS) {
     text.assign(bytes / sizeof(wchar_t) + 1, L'\0');
-    status = RegQueryValueExW(handle, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &bytes);
+    status = RegQueryValueExW(handle.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &bytes);
     text.resize(bytes / sizeof(wchar_t));
   }
-  RegCloseKey(handle);
   if (status != ERROR_SUCCESS) return std::nullopt;
   if (!text.empty() && text.back() == L'\0') text.pop_back();
   return text;
@@ -77,15 +84,14 @@ std::optional<std::wstring> RegistrySandbox::ReadString(const std::wstring& key,
 
 std::vector<std::wstring> RegistrySandbox::ValueNames(const std::wstring& key) const {
   std::vector<std::wstring> names;
-  HKEY handle = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return names;
+  unique_hkey handle = OpenForReading(key);
+  if (!handle) return names;
   for (DWORD index = 0;; ++index) {
     wchar_t name[16384];
     DWORD length = 16384;
-    if (RegEnumValueW(handle, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (RegEnumValueW(handle.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
     names.emplace_back(name, length);
   }
-  RegCloseKey(handle);
   return names;
 }
 
