@@ -31,7 +31,7 @@ extern "C" void pelorin_debugf(const wchar_t* message) {
 
 // The entry point does no work: all module-wide state is created and
 // destroyed by static initialisation and destruction.
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
 extern "C" {
 

@@ -158,9 +158,9 @@ TEST(BadInput, FilesThatCannotBeOpenedStayAsTheyWere) {
       {kReadOnly, kCfg, kProxyCleanUp, "S", {L"Unlocking only proxy settings."}},
       {kReadOnly, kLoader, kZarn, "SS", {kSaved}},
       {kDirectory, kCfg, kZarn, "SAAAAA", {kSaved}},
-      {kDirectory, kCfg, kDlp, "SAAA", kDlpCreated},
+      {kDirectory, kCfg, kDlp, "SAAAAAA", kDlpCreated},  // three lines, each with its line end
       {kDirectory, kCfg, kCleanUp, "", {}},
-      {kDirectory, kLoader, kZarn, "SA", {kSaved}},
+      {kDirectory, kLoader, kZarn, "SAAA", {kSaved}},
       {kDirectory, kLoader, kDlp, "SAAA", kDlpCreated},
   };
   const bool read_only_enforced = ReadOnlyIsEnforced();
@@ -213,7 +213,7 @@ TEST(BadInput, PrefFolderThatIsAFile) {
   const Outcome zarn = Perform(scene, kZarn);
   EXPECT_EQ(zarn.result, 0);
   EXPECT_EQ(zarn.log, Messages{kSaved});
-  EXPECT_EQ(zarn.printed, OpenFailures("SA", scene.loader(), ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(zarn.printed, OpenFailures("SAAA", scene.loader(), ERROR_PATH_NOT_FOUND));
   EXPECT_EQ(ReadBytes(scene.firefox.pref_dir()), "pref(\"a\", 1);\n");
   EXPECT_TRUE(FileExists(scene.cfg()));
 }

@@ -23,8 +23,11 @@ bool IsStrippedLine(std::string_view line) { return NamesLibraryCfg(line) || Con
 bool IsLoaderLine(std::string_view line) { return IsStrippedLine(line) || Contains(line, MARKER_OBSCURE_VALUE); }
 
 void CreateLoaderFile(const std::wstring& path, const std::string& filename_line) {
+  // One write per piece, so a folder that cannot take the file reports each.
   SetFileContentW(path, std::string(PREF_LINE_OBSCURE_VALUE));
-  AppendFileContentW(path, "\n" + filename_line + "\n");
+  AppendFileContentW(path, "\n", 1);
+  AppendFileContentW(path, filename_line);
+  AppendFileContentW(path, "\n", 1);
 }
 
 // The foreign values of the two preferences, recorded before the lines are

@@ -19,8 +19,11 @@ bool HasLine(const LineList& lines, std::string_view constant) {
   return std::find(lines.begin(), lines.end(), constant) != lines.end();
 }
 
+// Line and line end are separate appends, so that a file that cannot be
+// written reports each of them, as hosts parsing the output expect.
 void AppendLine(const std::wstring& path, std::string_view line) {
-  AppendFileContentW(path, std::string(line) + "\n");
+  AppendFileContentW(path, line.data(), static_cast<uint32_t>(line.size()));
+  AppendFileContentW(path, "\n", 1);
 }
 
 void CreateAutoconfigFile(const std::wstring& path) {

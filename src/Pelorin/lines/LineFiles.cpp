@@ -37,7 +37,10 @@ std::string ReadFileContentW(const std::wstring& path) {
 
   // A preference file of 4 GiB or more is not Firefox's and cannot be held
   // in one read; it reads as unreadable rather than as a truncated copy.
+  // GetFileSize reports failure only through GetLastError, because its
+  // failure value is also a valid low half of a size.
   DWORD high = 0;
+  SetLastError(NO_ERROR);
   DWORD size = GetFileSize(file.get(), &high);
   if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) return std::string();
 
