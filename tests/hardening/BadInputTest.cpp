@@ -11,8 +11,8 @@
 
 #include "Capture.h"
 #include "NetworkService.h"
-#include "Policy.h"
 #include "Scene.h"
+#include "base/UniqueHandle.h"
 
 using namespace testing_support;
 using namespace hardening;
@@ -46,11 +46,8 @@ const Operation kDlp{"DLP", [](Scene& s) { return s.dll.DlpStart(nullptr, L"", L
 const Operation kCleanUp{"cleanup", [](Scene& s) { return s.dll.UninstallCleanUp(false); }, 0};
 const Operation kProxyCleanUp{"proxy cleanup", [](Scene& s) { return s.dll.UninstallCleanUp(true); }, 0};
 // What it reports is for its own tests; here only its result counts.
-const Operation kQuery{"query", [](Scene& s) {
-                         std::wstring loader, cfg;
-                         return s.dll.GetFFVersionAndCfg(L"id", &loader, &cfg);
-                       },
-                       1};
+const Operation kQuery{"query",
+                       [](Scene& s) { std::wstring js, cfg; return s.dll.GetFFVersionAndCfg(L"id", &js, &cfg); }, 1};
 
 struct Outcome {
   int32_t result;
@@ -61,12 +58,17 @@ struct Outcome {
 Outcome Perform(Scene& scene, const Operation& op) {
   OrlixDouble::Clear();
   StdoutCapture out;
-  Outcome outcome{op.call(scene), {}, {}};
-  outcome.printed = out.Text();
-  for (std::wstring message : OrlixDouble::Messages()) {
+  Outcome outcome{op.call(scene), {}, out.Text()};
+  for (const std::wstring& message : OrlixDouble::Messages()) {
     outcome.log.push_back(message == scene.firefox.dir() ? kInstallDir : message);
   }
   return outcome;
+}
+
+void ExpectOutcome(const Outcome& outcome, int32_t result, const Messages& log, const std::string& printed) {
+  EXPECT_EQ(outcome.result, result);
+  EXPECT_EQ(outcome.log, log);
+  EXPECT_EQ(outcome.printed, printed);
 }
 
 std::string ManyLines(int count) {
@@ -106,10 +108,7 @@ TEST(BadInput, OddFileContentKeepsEveryForeignLine) {
       Scene scene;
       const std::wstring files[] = {scene.loader(), scene.firefox.pref(L"prefs.js"), scene.cfg()};
       for (const std::wstring& file : files) WriteBytes(file, content.text);
-      const Outcome outcome = Perform(scene, expected.op);
-      EXPECT_EQ(outcome.result, expected.op.result);
-      EXPECT_EQ(outcome.log, expected.log);
-      EXPECT_EQ(outcome.printed, "");
+      ExpectOutcome(Perform(scene, expected.op), expected.op.result, expected.log, "");
       for (const std::wstring& file : files) EXPECT_EQ(ForeignLines(ReadBytes(file)), ForeignLines(content.text));
     }
   }
@@ -131,10 +130,8 @@ bool ReadOnlyIsEnforced() {
   TempDir dir;
   WriteBytes(dir / L"probe", "x");
   SetFileAttributesW((dir / L"probe").c_str(), FILE_ATTRIBUTE_READONLY);
-  HANDLE file = CreateFileW((dir / L"probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return true;
-  CloseHandle(file);
-  return false;
+  return !pelorin::unique_file(
+      CreateFileW((dir / L"probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 }
 
 TEST(BadInput, FilesThatCannotBeOpenedStayAsTheyWere) {
@@ -169,34 +166,25 @@ TEST(BadInput, FilesThatCannotBeOpenedStayAsTheyWere) {
                  kFaultNames[c.fault]);
     Scene scene;
     const std::wstring target = c.target == kCfg ? scene.cfg() : scene.loader();
-    HANDLE held = INVALID_HANDLE_VALUE;
-    DWORD error = ERROR_ACCESS_DENIED;
-    if (c.fault == kDirectory) {
-      MakeDirectory(target);
-    } else {
-      WriteBytes(target, kForeign);
-    }
+    c.fault == kDirectory ? MakeDirectory(target) : WriteBytes(target, kForeign);
+    pelorin::unique_file held;
     if (c.fault == kHeldOpen) {
-      held = CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-      ASSERT_NE(held, INVALID_HANDLE_VALUE);
-      error = ERROR_SHARING_VIOLATION;
+      held.reset(CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(held);
     }
     if (c.fault == kReadOnly) SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
-
     const Outcome outcome = Perform(scene, c.op);
-    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    held.reset();
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    EXPECT_EQ(outcome.result, c.op.result);
-    EXPECT_EQ(outcome.log, c.log);
+    const DWORD error = c.fault == kHeldOpen ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED;
+    const bool refused = c.fault != kReadOnly || read_only_enforced;
+    ExpectOutcome(outcome, c.op.result, c.log, refused ? OpenFailures(c.failures, target, error) : "");
     if (c.fault == kDirectory) {
-      EXPECT_EQ(outcome.printed, OpenFailures(c.failures, target, error));
       EXPECT_TRUE(DirectoryExists(target));
-    } else if (c.fault == kHeldOpen || read_only_enforced) {
-      EXPECT_EQ(outcome.printed, OpenFailures(c.failures, target, error));
+    } else if (refused) {
       EXPECT_EQ(ReadBytes(target), kForeign);
     } else {
-      EXPECT_EQ(outcome.printed, "");
       EXPECT_EQ(ForeignLines(ReadBytes(target)), ForeignLines(kForeign));
     }
   }
@@ -206,14 +194,8 @@ TEST(BadInput, PrefFolderThatIsAFile) {
   Scene scene;
   RemoveTree(scene.firefox.pref_dir());
   WriteBytes(scene.firefox.pref_dir(), "pref(\"a\", 1);\n");
-  Outcome query = Perform(scene, kQuery);
-  EXPECT_EQ(query.result, 1);
-  EXPECT_EQ(query.printed, "");
-
-  const Outcome zarn = Perform(scene, kZarn);
-  EXPECT_EQ(zarn.result, 0);
-  EXPECT_EQ(zarn.log, Messages{kSaved});
-  EXPECT_EQ(zarn.printed, OpenFailures("SAAA", scene.loader(), ERROR_PATH_NOT_FOUND));
+  ExpectOutcome(Perform(scene, kQuery), 1, {}, "");
+  ExpectOutcome(Perform(scene, kZarn), 0, {kSaved}, OpenFailures("SAAA", scene.loader(), ERROR_PATH_NOT_FOUND));
   EXPECT_EQ(ReadBytes(scene.firefox.pref_dir()), "pref(\"a\", 1);\n");
   EXPECT_TRUE(FileExists(scene.cfg()));
 }
@@ -222,11 +204,11 @@ TEST(BadInput, PrefFolderThatIsAFile) {
 // type is deliberately not examined; nothing at a truncated path is touched.
 TEST(BadInput, RegistryValuesOfTheWrongShape) {
   const std::wstring padding(300, L'x');
-  auto set_raw = [](Scene& s, const wchar_t* key, const wchar_t* name, DWORD type, const std::wstring& data) {
-    s.registry.SetRaw(key, name, type, data.c_str(), static_cast<DWORD>(data.size() * sizeof(wchar_t)));
-  };
   const std::wstring kCommand = std::wstring(kBrowserListKey) + L"\\FIREFOX.EXE\\shell\\open\\command";
   const std::string kLocked = "//\n// mine\n" + kCfgProxyType + "\n";
+  auto exe = [](Scene& s) { return L"\"" + s.firefox.dir() + L"\\firefox.exe\""; };
+  // With the agent's folder found, this file makes DLP stop early with 0.
+  const std::wstring kRv = L"RvClientConfig.qcf";
   struct Case {
     const char* name;
     std::function<void(Scene&)> shape;
@@ -235,54 +217,43 @@ TEST(BadInput, RegistryValuesOfTheWrongShape) {
     Messages log;
     bool cfg_cleaned;
   } const cases[] = {
-      {"command longer than its buffer",
-       [&](Scene& s) { s.registry.SetString(kCommand, L"", L"\"" + s.firefox.dir() + L"\\firefox.exe\"" + padding); },
+      {"command longer than its buffer", [&](Scene& s) { s.registry.SetString(kCommand, L"", exe(s) + padding); },
        kZarn, -1, {L"PelorinZARNFFStart firefox install path is empty."}, false},
       {"command as a list of strings",
-       [&](Scene& s) {
-         set_raw(s, kCommand.c_str(), L"", REG_MULTI_SZ, L"\"" + s.firefox.dir() + L"\\firefox.exe\"\0\0"s);
-       },
-       kTovk, -1, {L"PelorinTOVKFFStart firefox install path is empty."}, false},
-      {"command as binary",
-       [&](Scene& s) {
-         set_raw(s, kCommand.c_str(), L"", REG_BINARY, L"\"" + s.firefox.dir() + L"\\firefox.exe\"\0"s);
-       },
-       kDlp, -1, {L"firefox install path is empty."}, false},
+       [&](Scene& s) { s.registry.SetUnits(kCommand, L"", REG_MULTI_SZ, exe(s) + L"\0\0"s); }, kTovk, -1,
+       {L"PelorinTOVKFFStart firefox install path is empty."}, false},
+      {"command as binary", [&](Scene& s) { s.registry.SetUnits(kCommand, L"", REG_BINARY, exe(s) + L'\0'); }, kDlp,
+       -1, {L"firefox install path is empty."}, false},
       {"InstallPath as a number",
-       [](Scene& s) {
-         s.agent.AddFile(L"RvClientConfig.qcf");
-         s.registry.SetDword(kAgentKey, L"InstallPath", 0x00410041);
-       },
-       kDlp, 1, kDlpMerged, false},
+       [&](Scene& s) { s.agent.AddFile(kRv); s.registry.SetDword(kAgentKey, L"InstallPath", 0x00410041); }, kDlp, 1,
+       kDlpMerged, false},
       {"InstallPath longer than its buffer",
        [&](Scene& s) {
-         s.agent.AddFile(L"RvClientConfig.qcf");
-         set_raw(s, kAgentKey, L"InstallPath", REG_SZ, s.agent.dir() + L"\\\0"s + padding + L'\0');
+         s.agent.AddFile(kRv);
+         s.registry.SetUnits(kAgentKey, L"InstallPath", REG_SZ, s.agent.dir() + L"\\\0"s + padding + L'\0');
        },
        kDlp, 1, kDlpMerged, false},
       {"InstallPath as an expandable string",
        [&](Scene& s) {
-         s.agent.AddFile(L"RvClientConfig.qcf");
+         s.agent.AddFile(kRv);
          s.registry.SetString(kAgentKey, L"InstallPath", s.agent.dir() + L"\\", REG_EXPAND_SZ);
        },
        kDlp, 0, {}, false},
       {"FFCFG as a number", [](Scene& s) { s.registry.SetDword(kAgentCommonKey, L"FFCFG", 0x00410041); }, kCleanUp, 0,
        {}, false},
       {"FFCFG longer than its buffer",
-       [&](Scene& s) { set_raw(s, kAgentCommonKey, L"FFCFG", REG_SZ, s.cfg() + L'\0' + padding + L'\0'); }, kCleanUp,
-       0, {}, false},
-      {"FFCFG as binary", [&](Scene& s) { set_raw(s, kAgentCommonKey, L"FFCFG", REG_BINARY, s.cfg() + L'\0'); },
-       kCleanUp, 0, {}, true},
+       [&](Scene& s) { s.registry.SetUnits(kAgentCommonKey, L"FFCFG", REG_SZ, s.cfg() + L'\0' + padding + L'\0'); },
+       kCleanUp, 0, {}, false},
+      {"FFCFG as binary",
+       [&](Scene& s) { s.registry.SetUnits(kAgentCommonKey, L"FFCFG", REG_BINARY, s.cfg() + L'\0'); }, kCleanUp, 0,
+       {}, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Scene scene;
     WriteBytes(scene.cfg(), kLocked);
     c.shape(scene);
-    const Outcome outcome = Perform(scene, c.op);
-    EXPECT_EQ(outcome.result, c.result);
-    EXPECT_EQ(outcome.log, c.log);
-    EXPECT_EQ(outcome.printed, "");
+    ExpectOutcome(Perform(scene, c.op), c.result, c.log, "");
     if (&c.op == &kCleanUp) {
       EXPECT_EQ(ReadBytes(scene.cfg()), c.cfg_cleaned ? "//\n// mine\n" : kLocked);
     }

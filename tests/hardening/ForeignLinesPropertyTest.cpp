@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -116,20 +117,15 @@ class PropertyRun {
     std::vector<std::string> lines = FileExists(path) ? SplitOnLf(ReadBytes(path)) : std::vector<std::string>{""};
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(Pick(lines.size() + 1)),
                  ForeignLine() + (Chance(30) ? "\r" : ""));
-    std::string text;
-    for (size_t i = 0; i < lines.size(); ++i) text += (i == 0 ? "" : "\n") + lines[i];
+    std::string text = lines[0];
+    for (size_t i = 1; i < lines.size(); ++i) text += "\n" + lines[i];
     while (Chance(25) && !text.empty() && text.back() == '\n') text.pop_back();
     WriteBytes(path, text);
     expected_[path] = ForeignLines(text);
   }
 
   void ToggleAgentFile(const std::wstring& name) {
-    const std::wstring path = agent_.dir() + L"\\" + name;
-    if (FileExists(path)) {
-      DeleteFileW(path.c_str());
-    } else {
-      agent_.AddFile(name);
-    }
+    if (!DeleteFileW((agent_.dir() + L"\\" + name).c_str())) agent_.AddFile(name);
   }
 
   static std::string Show(const std::wstring& name) { return name.empty() ? "\"\"" : Narrow(name); }
@@ -199,24 +195,21 @@ class PropertyRun {
   }
 
   // Control bytes and bytes above ASCII as \xNN, so that a lost "\r" shows.
-  static std::string Visible(const std::string& line) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string shown;
-    for (unsigned char c : line.substr(0, 100)) {
-      if (c >= 0x20 && c < 0x7F) {
-        shown += static_cast<char>(c);
-      } else {
-        shown += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
-      }
+  static std::string Visible(const std::vector<std::string>& lines, size_t i) {
+    if (i >= lines.size()) return "none";
+    std::string shown = "\"";
+    for (unsigned char c : lines[i].substr(0, 100)) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      shown += c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : hex;
     }
-    return "\"" + shown + (line.size() > 100 ? "\"..." : "\"");
+    return shown + (lines[i].size() > 100 ? "\"..." : "\"");
   }
 
   static std::string FirstDifference(const std::vector<std::string>& a, const std::vector<std::string>& b) {
     size_t i = 0;
     while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
-    return "line " + std::to_string(i) + ", expected " + (i < a.size() ? Visible(a[i]) : "none") + ", found " +
-           (i < b.size() ? Visible(b[i]) : "none");
+    return "line " + std::to_string(i) + ", expected " + Visible(a, i) + ", found " + Visible(b, i);
   }
 
   std::string Report(const std::string& problem) const {

@@ -19,9 +19,8 @@ using Messages = std::vector<std::wstring>;
 inline std::vector<std::string> SplitOnLf(const std::string& bytes) {
   std::vector<std::string> lines;
   size_t start = 0;
-  for (size_t lf = bytes.find('\n'); lf != std::string::npos; lf = bytes.find('\n', start)) {
+  for (size_t lf; (lf = bytes.find('\n', start)) != std::string::npos; start = lf + 1) {
     lines.push_back(bytes.substr(start, lf - start));
-    start = lf + 1;
   }
   lines.push_back(bytes.substr(start));
   return lines;

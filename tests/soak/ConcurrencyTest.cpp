@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Scene.h"
+#include "base/UniqueHandle.h"
 
 using namespace testing_support;
 using namespace hardening;
@@ -53,14 +54,11 @@ Snapshot Take(const FirefoxInstall& firefox) {
   Snapshot files;
   for (const std::wstring& dir : {firefox.dir(), firefox.pref_dir()}) {
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) continue;
-    do {
-      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    pelorin::unique_find find(FindFirstFileW((dir + L"\\*").c_str(), &entry));
+    for (bool more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &entry)) {
       const std::wstring path = dir + L"\\" + entry.cFileName;
-      files[path.substr(firefox.dir().size())] = ReadBytes(path);
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+      if (FileExists(path)) files[path.substr(firefox.dir().size())] = ReadBytes(path);
+    }
   }
   return files;
 }
@@ -68,21 +66,17 @@ Snapshot Take(const FirefoxInstall& firefox) {
 struct Shared {
   PelorinDll* dll;
   std::vector<std::vector<Kind>> sequences;
+  std::atomic<size_t> next_sequence{0};
   std::atomic<int> wrong_results{0};
   std::atomic<int> wrong_answers{0};
   std::atomic<int> questions{0};
   std::atomic<bool> stop{false};
 };
 
-struct Worker {
-  Shared* shared;
-  int index;
-};
-
 DWORD WINAPI Starter(void* arg) {
-  const Worker& worker = *static_cast<Worker*>(arg);
-  for (Kind kind : worker.shared->sequences[worker.index]) {
-    if (RunStart(*worker.shared->dll, kind) != Wanted(kind)) ++worker.shared->wrong_results;
+  Shared& shared = *static_cast<Shared*>(arg);
+  for (Kind kind : shared.sequences[shared.next_sequence++]) {
+    if (RunStart(*shared.dll, kind) != Wanted(kind)) ++shared.wrong_results;
   }
   return 0;
 }
@@ -104,10 +98,8 @@ DWORD WINAPI Questioner(void* arg) {
 
 // Hung threads hold the module lock, so nothing after them could run.
 void WaitOrDie(const std::vector<HANDLE>& threads, const char* what) {
-  if (WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, kWaitLimitMs) ==
-      WAIT_OBJECT_0) {
-    return;
-  }
+  const DWORD count = static_cast<DWORD>(threads.size());
+  if (WaitForMultipleObjects(count, threads.data(), TRUE, kWaitLimitMs) == WAIT_OBJECT_0) return;
   std::fprintf(stderr, "FAILED: %s still running after %lu ms: deadlock or livelock\n", what, kWaitLimitMs);
   std::fflush(stderr);
   TerminateProcess(GetCurrentProcess(), 3);
@@ -136,10 +128,8 @@ TEST(Concurrency, StartsFromFourThreadsEndAsASerialRun) {
     Scene scene;
     Prepare(scene);
     shared.dll = &scene.dll;
-    std::vector<Worker> workers;
-    for (int i = 0; i < kThreads; ++i) workers.push_back(Worker{&shared, i});
     std::vector<HANDLE> starters;
-    for (Worker& worker : workers) starters.push_back(CreateThread(nullptr, 0, Starter, &worker, 0, nullptr));
+    for (int i = 0; i < kThreads; ++i) starters.push_back(CreateThread(nullptr, 0, Starter, &shared, 0, nullptr));
     HANDLE questioner = CreateThread(nullptr, 0, Questioner, &shared, 0, nullptr);
     WaitOrDie(starters, "the starting threads");
     shared.stop = true;

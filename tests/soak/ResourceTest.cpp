@@ -42,20 +42,17 @@ long HandleCount() {
 long long PrivateBytes() {
   PROCESS_MEMORY_COUNTERS_EX counters = {};
   counters.cb = sizeof counters;
-  if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                           sizeof counters) &&
-      counters.PrivateUsage > 0) {
+  auto* plain = reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters);
+  if (GetProcessMemoryInfo(GetCurrentProcess(), plain, sizeof counters) && counters.PrivateUsage > 0) {
     return static_cast<long long>(counters.PrivateUsage);
   }
-  long long committed = 0;
+  size_t committed = 0;
   MEMORY_BASIC_INFORMATION region;
   for (const char* address = nullptr; VirtualQuery(address, &region, sizeof region) == sizeof region;
        address = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
-    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) {
-      committed += static_cast<long long>(region.RegionSize);
-    }
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) committed += region.RegionSize;
   }
-  return committed;
+  return static_cast<long long>(committed);
 }
 
 TEST(Resources, TenThousandCyclesGiveBackWhatTheyTake) {
@@ -77,12 +74,10 @@ TEST(Resources, TenThousandCyclesGiveBackWhatTheyTake) {
                            : i % 3 == 1 ? scene.dll.TovkStart(nullptr, L"", L"", 0)
                                         : scene.dll.DlpStart(nullptr, L"", L"") - 1;
     if (result != 0 || scene.dll.UninstallCleanUp(i % 2 == 0) != 0) ++wrong;
-    if (i % 10 == 0) {
-      std::wstring loader, cfg;
-      if (scene.dll.GetFFVersionAndCfg(L"id", &loader, &cfg) != 1 || scene.dll.InlineProxyEnabled() != 0 ||
-          scene.dll.Uninitialize() != 0) {
-        ++wrong;
-      }
+    std::wstring loader, cfg;
+    if (i % 10 == 0 && (scene.dll.GetFFVersionAndCfg(L"id", &loader, &cfg) != 1 ||
+                        scene.dll.InlineProxyEnabled() != 0 || scene.dll.Uninitialize() != 0)) {
+      ++wrong;
     }
     OrlixDouble::Clear();  // the recording double keeps every message
   };

@@ -12,9 +12,8 @@
 
 namespace testing_support {
 
-StdoutCapture::StdoutCapture() : saved_fd_(-1), active_(false) {
-  wchar_t temp[MAX_PATH];
-  wchar_t file[MAX_PATH];
+StdoutCapture::StdoutCapture() : saved_fd_(-1), active_(true) {
+  wchar_t temp[MAX_PATH], file[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   GetTempFileNameW(temp, L"out", 0, file);
   path_ = file;
@@ -24,7 +23,6 @@ StdoutCapture::StdoutCapture() : saved_fd_(-1), active_(false) {
   if (saved_fd_ < 0 || fd < 0) throw std::runtime_error("cannot capture stdout");
   _dup2(fd, _fileno(stdout));
   _close(fd);
-  active_ = true;
 }
 
 StdoutCapture::~StdoutCapture() {
@@ -48,12 +46,11 @@ std::string StdoutCapture::Text() {
 
 namespace {
 std::vector<std::wstring> g_messages;
-void Record(const wchar_t* message) { g_messages.emplace_back(message); }
 }  // namespace
 
 LogRecorder::LogRecorder() {
   g_messages.clear();
-  pelorin::SetLogFunction(&Record);
+  pelorin::SetLogFunction([](const wchar_t* message) { g_messages.emplace_back(message); });
 }
 
 LogRecorder::~LogRecorder() { pelorin::SetLogFunction(nullptr); }

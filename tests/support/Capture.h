@@ -16,8 +16,7 @@ class StdoutCapture {
   StdoutCapture(const StdoutCapture&) = delete;
   StdoutCapture& operator=(const StdoutCapture&) = delete;
 
-  // Ends the capture (once) and returns everything printed meanwhile.
-  std::string Text();
+  std::string Text();  // ends the capture (once); everything printed meanwhile
 
  private:
   void Restore();

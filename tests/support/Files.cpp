@@ -36,15 +36,13 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
   if (!ok || written != bytes.size()) throw std::runtime_error("cannot write " + Narrow(path));
 }
 
-bool FileExists(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+// 0 when missing, else 1 for a file and 2 for a directory.
+static int Kind(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES ? 0 : (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 2 : 1;
 }
-
-bool DirectoryExists(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
+bool FileExists(const std::wstring& path) { return Kind(path) == 1; }
+bool DirectoryExists(const std::wstring& path) { return Kind(path) == 2; }
 
 void MakeDirectory(const std::wstring& path) {
   if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -72,18 +70,17 @@ void RemoveTree(const std::wstring& path) {
 }
 
 std::string Narrow(const std::wstring& wide) {
-  if (wide.empty()) return std::string();
-  int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  const int size = static_cast<int>(wide.size());
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], bytes, nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, out.data(), static_cast<int>(out.size()), nullptr, nullptr);
   return out;
 }
 
 std::wstring Widen(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(units), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], units);
+  const int size = static_cast<int>(utf8.size());
+  std::wstring out(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), static_cast<int>(out.size()));
   return out;
 }
 

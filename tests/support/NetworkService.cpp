@@ -6,124 +6,97 @@
 #include <thread>
 
 #include "Files.h"
+#include "base/UniqueHandle.h"
 
 namespace testing_support {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using Handle = pelorin::unique_sc_handle;
 constexpr auto kWaitLimit = std::chrono::seconds(20);
 constexpr auto kPoll = std::chrono::milliseconds(50);
 constexpr int kAttempts = 4;
-
-class Handle {
- public:
-  explicit Handle(SC_HANDLE handle = nullptr) : handle_(handle) {}
-  ~Handle() {
-    if (handle_ != nullptr) CloseServiceHandle(handle_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  SC_HANDLE get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
- private:
-  SC_HANDLE handle_;
-};
 
 [[noreturn]] void Fail(const std::string& what, DWORD code) {
   throw std::runtime_error("network service: " + what + " failed (" + std::to_string(code) + ")");
 }
 
-SC_HANDLE OpenManager() {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  if (manager == nullptr) Fail("OpenSCManagerW", GetLastError());
+Handle OpenManager() {
+  Handle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager) Fail("OpenSCManagerW", GetLastError());
   return manager;
 }
 
-// Null with the error code in `error` when the service is not there.
-SC_HANDLE OpenNetworkService(SC_HANDLE manager, DWORD& error) {
-  SC_HANDLE service = OpenServiceW(manager, kNetworkServiceName, SERVICE_ALL_ACCESS);
-  error = service == nullptr ? GetLastError() : ERROR_SUCCESS;
+// Empty with the error code in `error` when the service is not there.
+Handle OpenNetworkService(const Handle& manager, DWORD& error) {
+  Handle service(OpenServiceW(manager.get(), kNetworkServiceName, SERVICE_ALL_ACCESS));
+  error = service ? ERROR_SUCCESS : GetLastError();
   return service;
 }
 
-DWORD CurrentState(SC_HANDLE service) {
+DWORD CurrentState(const Handle& service) {
   SERVICE_STATUS_PROCESS status = {};
   DWORD needed = 0;
-  if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
+  if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
                             &needed)) {
     Fail("QueryServiceStatusEx", GetLastError());
   }
   return status.dwCurrentState;
 }
 
-void WaitForState(SC_HANDLE service, DWORD wanted) {
-  auto deadline = Clock::now() + kWaitLimit;
-  DWORD state = CurrentState(service);
-  while (state != wanted) {
-    if (Clock::now() > deadline) Fail("waiting for state " + std::to_string(wanted), state);
-    std::this_thread::sleep_for(kPoll);
-    state = CurrentState(service);
+// Polls `done` until it holds; `what` and the last code name the failure.
+template <typename Done>
+void WaitFor(const std::string& what, Done done) {
+  const auto deadline = Clock::now() + kWaitLimit;
+  for (DWORD code = 0; !done(code); std::this_thread::sleep_for(kPoll)) {
+    if (Clock::now() > deadline) Fail("waiting for " + what, code);
   }
 }
 
-void WaitUntilGone(SC_HANDLE manager) {
-  auto deadline = Clock::now() + kWaitLimit;
-  for (;;) {
-    DWORD error = 0;
-    Handle service(OpenNetworkService(manager, error));
-    if (!service && error == ERROR_SERVICE_DOES_NOT_EXIST) return;
-    if (Clock::now() > deadline) Fail("waiting for the deletion", error);
-    std::this_thread::sleep_for(kPoll);
-  }
+void WaitForState(const Handle& service, DWORD wanted) {
+  WaitFor("state " + std::to_string(wanted), [&](DWORD& state) { return (state = CurrentState(service)) == wanted; });
 }
 
-void StopAndWait(SC_HANDLE service) {
-  if (CurrentState(service) == SERVICE_STOPPED) return;
+void StopAndWait(const Handle& service) {
   SERVICE_STATUS status = {};
-  if (!ControlService(service, SERVICE_CONTROL_STOP, &status)) {
-    DWORD error = GetLastError();
-    if (error != ERROR_SERVICE_NOT_ACTIVE) Fail("ControlService(stop)", error);
+  if (CurrentState(service) != SERVICE_STOPPED && !ControlService(service.get(), SERVICE_CONTROL_STOP, &status) &&
+      GetLastError() != ERROR_SERVICE_NOT_ACTIVE) {
+    Fail("ControlService(stop)", GetLastError());
   }
   WaitForState(service, SERVICE_STOPPED);
 }
 
-void Create(SC_HANDLE manager) {
-  std::wstring command = L"\"" + ExecutableDir() + L"\\pelorin_test_service.exe\"";
-  auto deadline = Clock::now() + kWaitLimit;
-  for (;;) {
-    Handle service(CreateServiceW(manager, kNetworkServiceName, kNetworkServiceName, SERVICE_ALL_ACCESS,
+void Create(const Handle& manager) {
+  const std::wstring command = L"\"" + ExecutableDir() + L"\\pelorin_test_service.exe\"";
+  // An earlier instance may still be on its way out.
+  WaitFor("the creation", [&](DWORD& error) {
+    Handle service(CreateServiceW(manager.get(), kNetworkServiceName, kNetworkServiceName, SERVICE_ALL_ACCESS,
                                   SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
                                   command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
-    if (service) return;
-    DWORD error = GetLastError();
-    // An earlier instance may still be on its way out.
-    if (error != ERROR_SERVICE_MARKED_FOR_DELETE || Clock::now() > deadline) Fail("CreateServiceW", error);
-    std::this_thread::sleep_for(kPoll);
-  }
+    error = service ? ERROR_SUCCESS : GetLastError();
+    if (!service && error != ERROR_SERVICE_MARKED_FOR_DELETE) Fail("CreateServiceW", error);
+    return static_cast<bool>(service);
+  });
 }
 
 // A service manager that has just come up can drop a service created a moment
 // before, or time out on its first start: both go away on a second try.
 void StartWithArguments(DWORD argc, const wchar_t** argv, DWORD wanted) {
-  Handle manager(OpenManager());
+  Handle manager = OpenManager();
   DWORD error = 0;
   for (int attempt = 1;; ++attempt) {
     if (attempt > kAttempts) Fail("starting the service", error);
-    Handle service(OpenNetworkService(manager.get(), error));
+    Handle service = OpenNetworkService(manager, error);
     if (!service) {
       if (error != ERROR_SERVICE_DOES_NOT_EXIST) Fail("OpenServiceW", error);
-      Create(manager.get());
-      continue;
-    }
-    if (CurrentState(service.get()) == SERVICE_STOPPED && !StartServiceW(service.get(), argc, argv)) {
+      Create(manager);
+    } else if (CurrentState(service) == SERVICE_STOPPED && !StartServiceW(service.get(), argc, argv)) {
       error = GetLastError();
       std::this_thread::sleep_for(std::chrono::milliseconds(500));
-      continue;
+    } else {
+      return WaitForState(service, wanted);
     }
-    WaitForState(service.get(), wanted);
-    return;
   }
 }
 
@@ -131,8 +104,7 @@ void StartWithArguments(DWORD argc, const wchar_t** argv, DWORD wanted) {
 
 NetworkService::NetworkService() {
   Remove();
-  Handle manager(OpenManager());
-  Create(manager.get());
+  Create(OpenManager());
 }
 
 NetworkService::~NetworkService() {
@@ -151,37 +123,28 @@ void NetworkService::StartPending() {
 }
 
 void NetworkService::Stop() {
-  Handle manager(OpenManager());
+  Handle manager = OpenManager();
   DWORD error = 0;
-  Handle service(OpenNetworkService(manager.get(), error));
+  Handle service = OpenNetworkService(manager, error);
   if (!service) Fail("OpenServiceW", error);
-  StopAndWait(service.get());
-}
-
-DWORD NetworkService::State() {
-  Handle manager(OpenManager());
-  DWORD error = 0;
-  Handle service(OpenNetworkService(manager.get(), error));
-  if (!service) return 0;
-  return CurrentState(service.get());
+  StopAndWait(service);
 }
 
 void NetworkService::Remove() {
-  Handle manager(OpenManager());
-  {
-    DWORD error = 0;
-    Handle service(OpenNetworkService(manager.get(), error));
-    if (!service) {
-      if (error == ERROR_SERVICE_DOES_NOT_EXIST) return;
-      Fail("OpenServiceW", error);
+  Handle manager = OpenManager();
+  DWORD error = 0;
+  if (Handle service = OpenNetworkService(manager, error)) {
+    StopAndWait(service);
+    if (!DeleteService(service.get()) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE) {
+      Fail("DeleteService", GetLastError());
     }
-    StopAndWait(service.get());
-    if (!DeleteService(service.get())) {
-      error = GetLastError();
-      if (error != ERROR_SERVICE_MARKED_FOR_DELETE) Fail("DeleteService", error);
-    }
+  } else if (error == ERROR_SERVICE_DOES_NOT_EXIST) {
+    return;
+  } else {
+    Fail("OpenServiceW", error);
   }
-  WaitUntilGone(manager.get());
+  WaitFor("the deletion",
+          [&](DWORD& code) { return !OpenNetworkService(manager, code) && code == ERROR_SERVICE_DOES_NOT_EXIST; });
 }
 
 }  // namespace testing_support

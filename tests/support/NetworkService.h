@@ -22,8 +22,6 @@ class NetworkService {
   void StartPending();  // returns once it sits in SERVICE_START_PENDING, where it stays
   void Stop();          // returns once it reports SERVICE_STOPPED
 
-  // The state the manager reports (SERVICE_RUNNING, ...); 0 when not installed.
-  static DWORD State();
   // Stops and deletes the service when installed, and waits until it is gone.
   static void Remove();
 };

@@ -8,11 +8,6 @@ namespace testing_support {
 
 namespace {
 
-using CountFn = int (*)();
-using TextFn = int (*)(int, int, wchar_t*, int);
-using NumberFn = int (*)(int, int);
-using ClearFn = void (*)();
-
 // The loader binds an import to an already loaded module of the same base
 // name, wherever it was loaded from: this is how the double stands in.
 HMODULE DoubleModule() {
@@ -24,13 +19,14 @@ HMODULE DoubleModule() {
   return module;
 }
 
+// Null when the module does not export the name.
 template <typename Fn>
-Fn DoubleFunction(const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(DoubleModule(), name)));
+Fn Get(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
 std::wstring Text(int index, int field) {
-  TextFn text = DoubleFunction<TextFn>("OrlixDouble_Text");
+  auto text = Get<int (*)(int, int, wchar_t*, int)>(DoubleModule(), "OrlixDouble_Text");
   int length = text(index, field, nullptr, 0);
   std::wstring value(static_cast<size_t>(length) + 1, L'\0');
   text(index, field, &value[0], length + 1);
@@ -42,8 +38,8 @@ std::wstring Text(int index, int field) {
 
 std::vector<LogRecord> OrlixDouble::Records() {
   std::vector<LogRecord> records;
-  int count = DoubleFunction<CountFn>("OrlixDouble_Count")();
-  NumberFn number = DoubleFunction<NumberFn>("OrlixDouble_Number");
+  int count = Get<int (*)()>(DoubleModule(), "OrlixDouble_Count")();
+  auto number = Get<int (*)(int, int)>(DoubleModule(), "OrlixDouble_Number");
   for (int i = 0; i < count; ++i) {
     records.push_back(LogRecord{Text(i, 0), Text(i, 1), number(i, 0), number(i, 1), Text(i, 2)});
   }
@@ -56,22 +52,22 @@ std::vector<std::wstring> OrlixDouble::Messages() {
   return messages;
 }
 
-void OrlixDouble::Clear() { DoubleFunction<ClearFn>("OrlixDouble_Clear")(); }
+void OrlixDouble::Clear() { Get<void (*)()>(DoubleModule(), "OrlixDouble_Clear")(); }
 
 PelorinDll::PelorinDll() {
   DoubleModule();
   OrlixDouble::Clear();
   module_ = LoadLibraryW((ExecutableDir() + L"\\Pelorin.dll").c_str());
   if (module_ == nullptr) throw std::runtime_error("cannot load Pelorin.dll");
-  Initialize = Get<PelorinInitializeFn>("PelorinInitialize");
-  Uninitialize = Get<PelorinUninitializeFn>("PelorinUninitialize");
-  InstallPath = Get<GetFirefoxInstallPathFn>("get_firefox_install_path");
-  GetFFVersionAndCfg = Get<PelorinGetFFVersionAndCfgFn>("PelorinGetFFVersionAndCfg");
-  ZarnStart = Get<PelorinZARNFFStartFn>("PelorinZARNFFStart");
-  TovkStart = Get<PelorinTOVKFFStartFn>("PelorinTOVKFFStart");
-  DlpStart = Get<PelorinDLPFFStartFn>("PelorinDLPFFStart");
-  UninstallCleanUp = Get<PelorinUninstallCleanUpFn>("PelorinUninstallCleanUp");
-  InlineProxyEnabled = Get<IsInlineProxyEnabledFn>("IsInlineProxyEnabled");
+  Initialize = Get<PelorinInitializeFn>(module_, "PelorinInitialize");
+  Uninitialize = Get<PelorinUninitializeFn>(module_, "PelorinUninitialize");
+  InstallPath = Get<GetFirefoxInstallPathFn>(module_, "get_firefox_install_path");
+  GetFFVersionAndCfg = Get<PelorinGetFFVersionAndCfgFn>(module_, "PelorinGetFFVersionAndCfg");
+  ZarnStart = Get<PelorinZARNFFStartFn>(module_, "PelorinZARNFFStart");
+  TovkStart = Get<PelorinTOVKFFStartFn>(module_, "PelorinTOVKFFStart");
+  DlpStart = Get<PelorinDLPFFStartFn>(module_, "PelorinDLPFFStart");
+  UninstallCleanUp = Get<PelorinUninstallCleanUpFn>(module_, "PelorinUninstallCleanUp");
+  InlineProxyEnabled = Get<IsInlineProxyEnabledFn>(module_, "IsInlineProxyEnabled");
 }
 
 PelorinDll::~PelorinDll() { FreeLibrary(module_); }

@@ -35,14 +35,6 @@ class PelorinDll {
   PelorinDll(const PelorinDll&) = delete;
   PelorinDll& operator=(const PelorinDll&) = delete;
 
-  HMODULE module() const { return module_; }
-  // Null when the DLL does not export the name.
-  FARPROC Find(const char* name) const { return GetProcAddress(module_, name); }
-  template <typename Fn>
-  Fn Get(const char* name) const {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(Find(name)));
-  }
-
   // The nine exports; null where the DLL does not export the name.
   PelorinInitializeFn Initialize;
   PelorinUninitializeFn Uninitialize;

@@ -32,7 +32,6 @@ unique_hkey OpenForReading(const std::wstring& key) {
 
 RegistrySandbox::RegistrySandbox() { Clear(); }
 RegistrySandbox::~RegistrySandbox() { Clear(); }
-
 void RegistrySandbox::Clear() {
   for (const wchar_t* tree : kOwnedTrees) DeleteTree(tree);
 }
@@ -57,19 +56,24 @@ void RegistrySandbox::SetRaw(const std::wstring& key, const std::wstring& name, 
   if (status != ERROR_SUCCESS) throw std::runtime_error("cannot set value " + Narrow(name));
 }
 
+void RegistrySandbox::SetUnits(const std::wstring& key, const std::wstring& name, DWORD type,
+                               const std::wstring& data) {
+  // Wine adds a terminator to string data that is followed by a NUL in
+  // memory; a sentinel keeps it from doing so.
+  const std::wstring buffer = data + L'X';
+  SetRaw(key, name, type, buffer.data(), static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+}
+
 void RegistrySandbox::SetDword(const std::wstring& key, const std::wstring& name, uint32_t value) {
   SetRaw(key, name, REG_DWORD, &value, sizeof value);
 }
 
-bool RegistrySandbox::KeyExists(const std::wstring& key) const {
-  return static_cast<bool>(OpenForReading(key));
-}
+bool RegistrySandbox::KeyExists(const std::wstring& key) const { return static_cast<bool>(OpenForReading(key)); }
 
 std::optional<std::wstring> RegistrySandbox::ReadString(const std::wstring& key, const std::wstring& name) const {
   unique_hkey handle = OpenForReading(key);
   if (!handle) return std::nullopt;
-  DWORD type = 0;
-  DWORD bytes = 0;
+  DWORD type = 0, bytes = 0;
   LONG status = RegQueryValueExW(handle.get(), name.c_str(), nullptr, &type, nullptr, &bytes);
   std::wstring text;
   if (status == ERROR_SUCCESS) {
@@ -80,19 +84,6 @@ std::optional<std::wstring> RegistrySandbox::ReadString(const std::wstring& key,
   if (status != ERROR_SUCCESS) return std::nullopt;
   if (!text.empty() && text.back() == L'\0') text.pop_back();
   return text;
-}
-
-std::vector<std::wstring> RegistrySandbox::ValueNames(const std::wstring& key) const {
-  std::vector<std::wstring> names;
-  unique_hkey handle = OpenForReading(key);
-  if (!handle) return names;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[16384];
-    DWORD length = 16384;
-    if (RegEnumValueW(handle.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    names.emplace_back(name, length);
-  }
-  return names;
 }
 
 }  // namespace testing_support

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace testing_support {
 
@@ -30,12 +29,14 @@ class RegistrySandbox {
   // Creates the key when missing. `value` is written with its terminator.
   void SetString(const std::wstring& key, const std::wstring& name, const std::wstring& value, DWORD type = REG_SZ);
   void SetRaw(const std::wstring& key, const std::wstring& name, DWORD type, const void* data, DWORD bytes);
+  // Stores exactly the code units of `data`, adding no terminator: for
+  // values with embedded NULs, lists, or none at the end.
+  void SetUnits(const std::wstring& key, const std::wstring& name, DWORD type, const std::wstring& data);
   void SetDword(const std::wstring& key, const std::wstring& name, uint32_t value);
 
   bool KeyExists(const std::wstring& key) const;
   // The value's text without its terminator; nullopt when it is missing.
   std::optional<std::wstring> ReadString(const std::wstring& key, const std::wstring& name) const;
-  std::vector<std::wstring> ValueNames(const std::wstring& key) const;
 
  private:
   void Clear();

@@ -12,11 +12,17 @@ namespace testing_support {
 class FirefoxInstall {
  public:
   // Creates <temp>\<folder>\defaults\pref; `folder` may hold any characters.
-  explicit FirefoxInstall(const std::wstring& folder = L"Mozilla Firefox");
+  explicit FirefoxInstall(const std::wstring& folder = L"Mozilla Firefox")
+      : root_(L"firefox"), dir_(root_.path() + L"\\" + folder) {
+    for (const std::wstring& dir : {dir_, dir_ + L"\\defaults", pref_dir()}) MakeDirectory(dir);
+  }
 
   // Registers <dir>\firefox.exe, quoted, as the start-menu command of
   // `subkey` under the browser list key.
-  void Register(RegistrySandbox& registry, const std::wstring& subkey = L"FIREFOX.EXE") const;
+  void Register(RegistrySandbox& registry, const std::wstring& subkey = L"FIREFOX.EXE") const {
+    registry.SetString(std::wstring(kBrowserListKey) + L"\\" + subkey + L"\\shell\\open\\command", L"",
+                       L"\"" + dir_ + L"\\firefox.exe\"");
+  }
 
   const std::wstring& dir() const { return dir_; }
   std::wstring pref_dir() const { return dir_ + L"\\defaults\\pref"; }
@@ -32,11 +38,14 @@ class AgentInstall {
  public:
   // Creates the agent's folder and its keys: "InstallPath" (with a trailing
   // backslash) under the agent key, and the empty Common key.
-  explicit AgentInstall(RegistrySandbox& registry);
+  explicit AgentInstall(RegistrySandbox& registry) : root_(L"agent") {
+    registry.SetString(kAgentKey, L"InstallPath", root_.path() + L"\\");
+    registry.CreateKey(kAgentCommonKey);
+  }
 
   const std::wstring& dir() const { return root_.path(); }
   // Creates an empty file of that name in the agent's folder.
-  void AddFile(const std::wstring& name) const;
+  void AddFile(const std::wstring& name) const { WriteBytes(root_ / name, ""); }
 
  private:
   TempDir root_;
