@@ -27,10 +27,7 @@ struct StartNames {
 };
 
 StartNames DefaultedNames(const std::wstring& loader_name, const std::wstring& cfg_name) {
-  StartNames names{loader_name, cfg_name};
-  if (names.loader.empty()) names.loader = DEFAULT_LOADER_NAME;
-  if (names.cfg.empty()) names.cfg = DEFAULT_CFG_NAME;
-  return names;
+  return {NameOrDefault(loader_name, DEFAULT_LOADER_NAME), NameOrDefault(cfg_name, DEFAULT_CFG_NAME)};
 }
 
 // Stale loader lines go first, so that only the loader file written next

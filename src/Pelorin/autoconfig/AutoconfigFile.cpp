@@ -1,6 +1,7 @@
 #include "autoconfig/AutoconfigFile.h"
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "autoconfig/CfgLines.h"
@@ -30,24 +31,6 @@ Constants BaseLines(int32_t mode) {
   return {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES, CFG_LINE_ENTERPRISE_ROOTS};
 }
 
-// Whole-line equality: a line that lost its banner or kept a "\r" is not ours.
-bool HasLine(const LineList& lines, std::string_view constant) {
-  for (const Line& line : lines) {
-    if (line == constant) return true;
-  }
-  return false;
-}
-
-// Containment, so that a copy with a trailing "\r" is still taken out.
-void RemoveContaining(LineList& lines, const Constants& constants) {
-  lines.remove_if([&constants](const Line& line) {
-    for (std::string_view constant : constants) {
-      if (line.find(constant) != Line::npos) return true;
-    }
-    return false;
-  });
-}
-
 void AppendLine(const std::wstring& path, std::string_view constant) {
   std::string line(constant);
   line += '\n';
@@ -68,13 +51,12 @@ void CreateAutoconfigFile(const std::wstring& path, int32_t mode, bool agent_con
   Log(L"FF config add proxy setting for DLP");
 }
 
-void EditAutoconfigFile(const std::wstring& path, int32_t mode, bool agent_config) {
-  LineList lines = ReadLines(path);
-  RemoveContaining(lines, {CFG_LINE_PKIX, CFG_LINE_BUILTIN_CERTS, CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES,
-                           CFG_LINE_ENTERPRISE_ROOTS});
+void EditAutoconfigFile(const std::wstring& path, LineList lines, int32_t mode, bool agent_config) {
+  RemoveContainingAny(lines, {CFG_LINE_PKIX, CFG_LINE_BUILTIN_CERTS, CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES,
+                              CFG_LINE_ENTERPRISE_ROOTS});
   // Scope lines belong to the agent's configuration; without it a user's
   // or an earlier run's copies are left where they are.
-  if (agent_config) RemoveContaining(lines, {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES});
+  if (agent_config) RemoveContainingAny(lines, {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES});
 
   for (std::string_view constant : BaseLines(mode)) lines.emplace_back(constant);
   if (mode == 0) Log(L"FF config all_lines.push_back");
@@ -91,16 +73,11 @@ void EditAutoconfigFile(const std::wstring& path, int32_t mode, bool agent_confi
 
   // Firefox ignores the first line of an autoconfig file, so it must not be
   // one of the preferences.
-  if (lines.empty() || lines.front() != CFG_FIRST_LINE) lines.emplace_front(CFG_FIRST_LINE);
+  EnsureBareFirstLine(lines);
   WriteLines(lines, path);
 }
 
-}  // namespace
-
-bool IsAutoconfigUpToDate(const std::wstring& path, int32_t mode, int32_t agent_config) {
-  ModuleLockGuard lock;
-  if (!IsPresent(path)) return false;
-  const LineList lines = ReadLines(path);
+bool HoldsModeLines(const LineList& lines, int32_t mode, int32_t agent_config) {
   if (lines.empty()) return false;
 
   for (std::string_view constant : BaseLines(mode)) {
@@ -114,6 +91,13 @@ bool IsAutoconfigUpToDate(const std::wstring& path, int32_t mode, int32_t agent_
   return !HasLine(lines, CFG_LINE_PROXY_TYPE) && !HasLine(lines, CFG_LINE_NO_PROXIES);
 }
 
+}  // namespace
+
+bool IsAutoconfigUpToDate(const std::wstring& path, int32_t mode, int32_t agent_config) {
+  ModuleLockGuard lock;
+  return IsPresent(path) && HoldsModeLines(ReadLines(path), mode, agent_config);
+}
+
 int WriteAutoconfigFile(std::wstring path, int32_t mode) {
   ModuleLockGuard lock;
   if (cfg_up_to_date) {
@@ -122,14 +106,17 @@ int WriteAutoconfigFile(std::wstring path, int32_t mode) {
   }
 
   const int32_t agent_config = IsClientConfigPresent();
-  if (IsAutoconfigUpToDate(path, mode, agent_config)) {
+  // The check and the edit share one read of the file.
+  const bool present = IsPresent(path);
+  LineList lines = present ? ReadLines(path) : LineList();
+  if (present && HoldsModeLines(lines, mode, agent_config)) {
     Log(L"FF config already up to date (setting flag)");
     cfg_up_to_date = true;
     return 0;
   }
 
-  if (IsPresent(path)) {
-    EditAutoconfigFile(path, mode, agent_config != 0);
+  if (present) {
+    EditAutoconfigFile(path, std::move(lines), mode, agent_config != 0);
   } else {
     CreateAutoconfigFile(path, mode, agent_config != 0);
   }

@@ -6,7 +6,10 @@
 // runs and never change.
 #pragma once
 
+#include <initializer_list>
 #include <string_view>
+
+#include "lines/Lines.h"
 
 namespace pelorin {
 
@@ -33,5 +36,31 @@ inline constexpr std::string_view CFG_LINE_ENTERPRISE_ROOTS =
 // Firefox skips the first line of an autoconfig file whatever it holds, so
 // the library keeps a bare comment there.
 inline constexpr std::string_view CFG_FIRST_LINE = "//";
+
+// Presence: a whole line equal to the constant; a line that lost its banner
+// or kept a "\r" is not ours.
+inline bool HasLine(const LineList& lines, std::string_view constant) {
+  for (const Line& line : lines) {
+    if (line == constant) return true;
+  }
+  return false;
+}
+
+// Containment: a line holding any of the constants, so that a copy with a
+// trailing "\r" or text around it is still recognised.
+inline bool ContainsAny(std::string_view line, std::initializer_list<std::string_view> constants) {
+  for (std::string_view constant : constants) {
+    if (line.find(constant) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+inline void RemoveContainingAny(LineList& lines, std::initializer_list<std::string_view> constants) {
+  lines.remove_if([constants](const Line& line) { return ContainsAny(line, constants); });
+}
+
+inline void EnsureBareFirstLine(LineList& lines) {
+  if (lines.empty() || lines.front() != CFG_FIRST_LINE) lines.emplace_front(CFG_FIRST_LINE);
+}
 
 }  // namespace pelorin

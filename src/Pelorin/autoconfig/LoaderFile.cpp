@@ -22,14 +22,6 @@ bool IsStrippedLine(std::string_view line) { return NamesLibraryCfg(line) || Con
 
 bool IsLoaderLine(std::string_view line) { return IsStrippedLine(line) || Contains(line, MARKER_OBSCURE_VALUE); }
 
-void CreateLoaderFile(const std::wstring& path, const std::string& filename_line) {
-  // One write per piece, so a folder that cannot take the file reports each.
-  SetFileContentW(path, std::string(PREF_LINE_OBSCURE_VALUE));
-  AppendFileContentW(path, "\n", 1);
-  AppendFileContentW(path, filename_line);
-  AppendFileContentW(path, "\n", 1);
-}
-
 // The foreign values of the two preferences, recorded before the lines are
 // replaced, so the agent can tell what it overrode. A filename line naming
 // the default cfg is the library's own and is not recorded.
@@ -63,6 +55,14 @@ std::wstring CfgNameFromLine(const Line& line) {
 
 }  // namespace
 
+void CreateLoaderFile(const std::wstring& path, const std::string& filename_line) {
+  // One write per piece, so a folder that cannot take the file reports each.
+  SetFileContentW(path, std::string(PREF_LINE_OBSCURE_VALUE));
+  AppendFileContentW(path, "\n", 1);
+  AppendFileContentW(path, filename_line);
+  AppendFileContentW(path, "\n", 1);
+}
+
 // The content does not depend on the mode: both web modes load their cfg
 // through the same two preferences.
 int WriteLoaderFile(std::wstring path, const std::wstring& cfg_name, int32_t /*mode*/, int32_t replay) {
@@ -91,8 +91,7 @@ int StripLoaderLines(const std::wstring& path) {
 
   LineList lines = ReadLines(path);
   lines.remove_if([](const Line& line) { return IsStrippedLine(line); });
-  // Blank lines inside the file are the user's layout; only the tail goes.
-  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  DropTrailingEmptyLines(lines);
   SetFileContentW(path, JoinLines(lines));
   return 1;
 }

@@ -23,6 +23,11 @@ inline constexpr std::string_view MARKER_FILENAME = "\"general.config.filename\"
 inline constexpr wchar_t DEFAULT_LOADER_NAME[] = L"!.js";
 inline constexpr wchar_t DEFAULT_CFG_NAME[] = L"cv_mozilla_V2N.cfg";
 
+// An empty name selects the default; any other is used verbatim.
+inline std::wstring NameOrDefault(const std::wstring& name, const wchar_t* fallback) {
+  return name.empty() ? std::wstring(fallback) : name;
+}
+
 // pref("general.config.filename", "<name>"); with the name in UTF-8, neither
 // validated nor escaped.
 std::string FilenameLine(const std::wstring& cfg_name);

@@ -24,10 +24,9 @@ constexpr wchar_t kObscureValue[] = L"FFObscure";
 constexpr wchar_t kFilenameValue[] = L"FFJSFile";
 
 unique_hkey OpenAgentCommonKey() {
+  // A failed open leaves the handle empty, which is the answer.
   unique_hkey key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, kAgentKeyAccess, key.put()) != ERROR_SUCCESS) {
-    return unique_hkey();
-  }
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, kAgentKeyAccess, key.put());
   return key;
 }
 

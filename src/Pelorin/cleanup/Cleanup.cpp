@@ -3,10 +3,8 @@
 #include <windows.h>
 
 #include <cwchar>
-#include <initializer_list>
 
 #include "autoconfig/CfgLines.h"
-#include "autoconfig/LoaderLines.h"
 #include "base/Log.h"
 #include "base/ModuleLock.h"
 #include "base/UniqueHandle.h"
@@ -18,13 +16,6 @@ namespace {
 
 constexpr wchar_t kAgentCommonKey[] = L"SOFTWARE\\Tervia\\Agent\\Common\\";
 constexpr wchar_t kCfgPathValue[] = L"FFCFG";
-
-bool ContainsAny(std::string_view line, std::initializer_list<std::string_view> constants) {
-  for (std::string_view constant : constants) {
-    if (Contains(line, constant)) return true;
-  }
-  return false;
-}
 
 // FFCFG as recorded, or an empty string. The value may fill the whole
 // buffer without a terminator, hence the bounded length.
@@ -61,7 +52,7 @@ int32_t CleanAutoconfigFile(const std::wstring& path, bool only_proxy) {
   }
   // Firefox ignores the first line of an autoconfig file, so it must not be
   // one a user or another tool relies on.
-  if (lines.empty() || lines.front() != CFG_FIRST_LINE) lines.emplace_front(CFG_FIRST_LINE);
+  EnsureBareFirstLine(lines);
   WriteLines(lines, path);
   return 0;
 }

@@ -1,10 +1,6 @@
 #include "dlp/DlpAutoconfig.h"
 
-#include <algorithm>
-#include <initializer_list>
-
 #include "autoconfig/CfgLines.h"
-#include "autoconfig/LoaderLines.h"
 #include "autoconfig/RegistryRecords.h"
 #include "base/Log.h"
 #include "base/ModuleLock.h"
@@ -14,10 +10,6 @@
 namespace pelorin {
 
 namespace {
-
-bool HasLine(const LineList& lines, std::string_view constant) {
-  return std::find(lines.begin(), lines.end(), constant) != lines.end();
-}
 
 // Line and line end are separate appends, so that a file that cannot be
 // written reports each of them, as hosts parsing the output expect.
@@ -44,7 +36,7 @@ void CreateAutoconfigFile(const std::wstring& path) {
 void MergeIntoAutoconfigFile(const std::wstring& path) {
   LineList lines = ReadLines(path);
   lines.remove_if([](const Line& line) { return IsDlpAutoconfigLine(line); });
-  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  DropTrailingEmptyLines(lines);
   lines.emplace_back(CFG_LINE_AUTO_DISABLE_SCOPES);
   lines.emplace_back(CFG_LINE_ENABLED_SCOPES);
   if (IsInlineProxyEnabled() != 0) {
@@ -74,11 +66,8 @@ bool IsDlpAutoconfigUpToDate(const std::wstring& path) {
 }
 
 bool IsDlpAutoconfigLine(std::string_view line) {
-  for (std::string_view constant : {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES, CFG_LINE_PROXY_TYPE,
-                                    CFG_LINE_NO_PROXIES, CFG_LINE_ENTERPRISE_ROOTS}) {
-    if (Contains(line, constant)) return true;
-  }
-  return false;
+  return ContainsAny(line, {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES, CFG_LINE_PROXY_TYPE,
+                            CFG_LINE_NO_PROXIES, CFG_LINE_ENTERPRISE_ROOTS});
 }
 
 int32_t WriteDlpAutoconfigFile(std::wstring path) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "autoconfig/LoaderFile.h"
 #include "autoconfig/LoaderLines.h"
 #include "base/ModuleLock.h"
 #include "lines/Lines.h"
@@ -9,13 +10,6 @@
 namespace pelorin {
 
 namespace {
-
-void CreateLoaderFile(const std::wstring& path, const std::string& filename_line) {
-  SetFileContentW(path, PREF_LINE_OBSCURE_VALUE.data(), static_cast<uint32_t>(PREF_LINE_OBSCURE_VALUE.size()));
-  AppendFileContentW(path, "\n", 1);
-  AppendFileContentW(path, filename_line);
-  AppendFileContentW(path, "\n", 1);
-}
 
 // Removes the replaced lines in file order, so that the code tells which
 // file the last of them named.

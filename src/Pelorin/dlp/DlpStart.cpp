@@ -53,8 +53,8 @@ int32_t DlpStart(const std::wstring& js_name, const std::wstring& cfg_name) {
   uint32_t proxy_config = 0;
   if (IsRvClientConfigPresent(&proxy_config) != 0) return 0;
 
-  const std::wstring loader_name = js_name.empty() ? std::wstring(DEFAULT_LOADER_NAME) : js_name;
-  std::wstring autoconfig_name = cfg_name.empty() ? std::wstring(DEFAULT_CFG_NAME) : cfg_name;
+  const std::wstring loader_name = NameOrDefault(js_name, DEFAULT_LOADER_NAME);
+  std::wstring autoconfig_name = NameOrDefault(cfg_name, DEFAULT_CFG_NAME);
   UpdateLoaderFile(install_dir, loader_name, autoconfig_name);
   Log(L"FF extension ff_install_path_");
   Log(install_dir);

@@ -117,6 +117,10 @@ bool AppendFileContentW(const std::wstring& path, const std::string& bytes) {
   return AppendFileContentW(path, bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
 
+void DropTrailingEmptyLines(LineList& lines) {
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+}
+
 std::string JoinLines(const LineList& lines) {
   size_t total = 0;
   for (const Line& line : lines) total += line.size() + 1;

@@ -37,6 +37,9 @@ bool AppendFileContentW(const std::wstring& path, const char* bytes, uint32_t co
 bool SetFileContentW(const std::wstring& path, const std::string& bytes);
 bool AppendFileContentW(const std::wstring& path, const std::string& bytes);
 
+// Blank lines inside a file are the user's layout; only the tail goes.
+void DropTrailingEmptyLines(LineList& lines);
+
 // Every line followed by "\n", empty lines included.
 std::string JoinLines(const LineList& lines);
 
