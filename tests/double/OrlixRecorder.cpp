@@ -1,71 +1,39 @@
 // A recording stand-in for Orlix.dll. The tests load it before Pelorin.dll,
 // so the DLL's import of "Orlix.dll" binds to this module, and every call's
 // five arguments are kept for assertions.
-#include <windows.h>
-
+#include <deque>
 #include <mutex>
 #include <string>
-#include <vector>
 
 namespace {
 
 struct Record {
-  std::wstring source_path;
-  std::wstring function;
-  int line;
-  int level;
-  std::wstring message;
+  std::wstring texts[3];  // source path, function, message
+  int numbers[2];         // line, level
 };
-
 std::mutex g_mutex;
-std::vector<Record> g_records;
-
-std::wstring Copy(const wchar_t* text) { return text != nullptr ? std::wstring(text) : std::wstring(L"<null>"); }
+std::deque<Record> g_records;  // appending moves no record: the texts handed out stay valid
+std::wstring Copy(const wchar_t* text) { return text != nullptr ? text : L"<null>"; }
 
 }  // namespace
 
-extern "C" {
-
-int Orlix_PrintMessage(const wchar_t* source_path, const wchar_t* function, int line, int level,
-                       const wchar_t* message) {
+extern "C" int Orlix_PrintMessage(const wchar_t* source_path, const wchar_t* function, int line, int level,
+                                  const wchar_t* message) {
   std::lock_guard<std::mutex> guard(g_mutex);
-  g_records.push_back(Record{Copy(source_path), Copy(function), line, level, Copy(message)});
+  g_records.push_back(Record{{Copy(source_path), Copy(function), Copy(message)}, {line, level}});
   return 0;
 }
 
-int OrlixDouble_Count() {
+// Record `index`, false past the last one; the texts stay valid until a clear.
+extern "C" bool OrlixDouble_Get(size_t index, const wchar_t** texts, int* numbers) {
   std::lock_guard<std::mutex> guard(g_mutex);
-  return static_cast<int>(g_records.size());
+  if (index >= g_records.size()) return false;
+  for (int i = 0; i < 3; ++i) texts[i] = g_records[index].texts[i].c_str();
+  for (int i = 0; i < 2; ++i) numbers[i] = g_records[index].numbers[i];
+  return true;
 }
 
-// field 0: source path, 1: function, 2: message. The text is copied into the
-// caller's buffer; returns its length, or -1 for a bad index or field.
-int OrlixDouble_Text(int index, int field, wchar_t* buffer, int capacity) {
-  std::lock_guard<std::mutex> guard(g_mutex);
-  if (index < 0 || index >= static_cast<int>(g_records.size())) return -1;
-  const Record& record = g_records[static_cast<size_t>(index)];
-  const std::wstring* text = field == 0 ? &record.source_path : field == 1 ? &record.function
-                             : field == 2 ? &record.message : nullptr;
-  if (text == nullptr) return -1;
-  int length = static_cast<int>(text->size());
-  if (buffer != nullptr && capacity > length) {
-    text->copy(buffer, text->size());
-    buffer[length] = L'\0';
-  }
-  return length;
-}
-
-// field 0: line, 1: level.
-int OrlixDouble_Number(int index, int field) {
-  std::lock_guard<std::mutex> guard(g_mutex);
-  if (index < 0 || index >= static_cast<int>(g_records.size())) return -1;
-  const Record& record = g_records[static_cast<size_t>(index)];
-  return field == 0 ? record.line : record.level;
-}
-
-void OrlixDouble_Clear() {
+extern "C" void OrlixDouble_Clear() {
   std::lock_guard<std::mutex> guard(g_mutex);
   g_records.clear();
 }
-
-}  // extern "C"

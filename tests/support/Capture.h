@@ -1,41 +1,43 @@
-// What the code under test prints on standard output and sends to the log
-// slot, for assertions.
+// What the code under test prints on standard output, for assertions.
 #pragma once
 
-#include <string>
-#include <vector>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
+#include "Files.h"
 
 namespace testing_support {
 
 // Redirects the C runtime's standard output (file descriptor 1, shared with
-// the DLL through msvcrt) to a temporary file until Text() or destruction.
-class StdoutCapture {
+// the DLL through msvcrt) to a file until Text() or destruction.
+class StdoutCapture : NoCopy {
  public:
-  StdoutCapture();
-  ~StdoutCapture();
-  StdoutCapture(const StdoutCapture&) = delete;
-  StdoutCapture& operator=(const StdoutCapture&) = delete;
+  StdoutCapture() {
+    std::fflush(stdout);
+    saved_fd_ = _dup(_fileno(stdout));
+    WriteBytes(dir_ / L"out", "");
+    const int fd = _wopen((dir_ / L"out").c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY);
+    if (saved_fd_ < 0 || fd < 0) throw std::runtime_error("cannot capture stdout");
+    _dup2(fd, _fileno(stdout));
+    _close(fd);
+  }
+  ~StdoutCapture() { Text(); }
 
-  std::string Text();  // ends the capture (once); everything printed meanwhile
+  std::string Text() {  // ends the capture; everything printed meanwhile
+    if (saved_fd_ < 0) return text_;
+    std::fflush(stdout);
+    _dup2(saved_fd_, _fileno(stdout));
+    _close(saved_fd_);
+    saved_fd_ = -1;
+    return text_ = ReadBytes(dir_ / L"out");
+  }
 
  private:
-  void Restore();
+  TempDir dir_{L"stdout"};
   int saved_fd_;
-  std::wstring path_;
   std::string text_;
-  bool active_;
-};
-
-// Installs itself in the library's log slot (unit tests, no DLL involved)
-// and keeps every message; the slot is emptied again at destruction.
-class LogRecorder {
- public:
-  LogRecorder();
-  ~LogRecorder();
-  LogRecorder(const LogRecorder&) = delete;
-  LogRecorder& operator=(const LogRecorder&) = delete;
-
-  const std::vector<std::wstring>& messages() const;
 };
 
 }  // namespace testing_support

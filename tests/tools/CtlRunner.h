@@ -1,46 +1,33 @@
-// pelorinctl.exe run as a child process, its two output streams captured,
-// and its log records sent to a private file.
+// pelorinctl.exe run by the command interpreter, which captures its streams and
+// exit code, in a sandboxed registry and with its log records in a private file.
 #pragma once
 
-#include <windows.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
 
-#include <map>
-#include <string>
-
-#include "Files.h"
+#include "Sandboxes.h"
 #include "rapidjson/document.h"
 
-namespace testing_support {
+struct CtlRun { int exit_code; std::string out, err; };
 
-struct CtlRun {
-  DWORD exit_code = 0;
-  std::string out;  // bytes as written
-  std::string err;
+class Ctl : public ::testing::Test {
+ protected:
+  Ctl() { SetEnvironmentVariableW(L"ORLIX_LOG_FILE", log_path().c_str()); }
+  ~Ctl() override { SetEnvironmentVariableW(L"ORLIX_LOG_FILE", nullptr); }
+  std::wstring log_path() const { return dir_ / L"orlix.log"; }
+
+  CtlRun Run(const std::wstring& args) {
+    const std::wstring exe = testing_support::ExecutableDir() + L"\\pelorinctl.exe", out = dir_ / L"o";
+    const int code = _wsystem((L"\"\"" + exe + L"\" " + args + L" >\"" + out + L"\" 2>\"" + out + L"2\"\"").c_str());
+    return {code, testing_support::ReadBytes(out), testing_support::ReadBytes(out + L"2")};
+  }
+
+  static rapidjson::Document Json(const std::string& text) {
+    rapidjson::Document json;
+    EXPECT_FALSE(json.Parse(text.c_str()).HasParseError() || !json.IsObject()) << "not a JSON object:\n" << text;
+    return json;
+  }
+
+  testing_support::TempDir dir_{L"ctl"};
+  testing_support::RegistrySandbox registry_;
 };
-
-// Runs `exe` with the command-line tail `args` (quoted by the caller).
-CtlRun RunProgram(const std::wstring& exe, const std::wstring& args);
-std::wstring CtlPath();  // beside this test executable
-inline CtlRun RunCtl(const std::wstring& args) { return RunProgram(CtlPath(), args); }
-
-// Points ORLIX_LOG_FILE (inherited by the children) at a fresh file for the
-// lifetime of the object.
-class PrivateLog {
- public:
-  PrivateLog();
-  ~PrivateLog();
-  PrivateLog(const PrivateLog&) = delete;
-  PrivateLog& operator=(const PrivateLog&) = delete;
-
-  std::wstring path() const { return dir_ / L"orlix.log"; }
-
- private:
-  TempDir dir_;
-};
-
-// --json output: a parse error or a non-object fails the calling test.
-rapidjson::Document ParseJson(const std::string& text);
-// The members of an object whose values are all strings.
-std::map<std::string, std::string> StringMembers(const rapidjson::Value& object);
-
-}  // namespace testing_support

@@ -1,0 +1,2 @@
+// The fixtures are header-only; this source makes them a library target.
+#include "Capture.h"

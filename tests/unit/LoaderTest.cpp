@@ -1,0 +1,60 @@
+// The loader file: foreign lines kept in order, the library's two lines last,
+// replaced foreign loader lines recorded for the agent.
+#include <gtest/gtest.h>
+
+#include "CfgText.h"
+#include "Sandboxes.h"
+#include "autoconfig/LoaderFile.h"
+
+using namespace testing_support;
+
+namespace {
+
+const std::string kOwn = kPrefObscure + "\n" + PrefFilename("a.cfg") + "\n";
+const std::string kForeignName = "pref(\"general.config.filename\", \"h\xC3\xA9.cfg\");";
+
+TEST(LoaderFile, RewritesKeepingForeignLinesAndRecordsWhatItReplaced) {
+  struct Row { std::string before, after; std::wstring obscure, filename; } const rows[] = {
+      {kPrefObscure + "\n" + PrefFilename("cv_mozilla_V2N.cfg") + "\n// mine\n", "// mine\n" + kOwn, L"", L""},
+      {"// x\n" + kForeignName + "\n", "// x\n" + kOwn, L"", L"pref(\"general.config.filename\", \"h\u00e9.cfg\");"},
+      {"pref(\"general.config.obscure_value\", 0);\r\n// y\r\n", "// y\r\n" + kOwn,
+       L"pref(\"general.config.obscure_value\", 0);\r", L""},
+      {"// old \"cv_mozilla_dlp.cfg\" note\n\n// z\n", "// z\n" + kOwn, L"", L""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.before);
+    RegistrySandbox registry;
+    AgentInstall agent(registry);
+    TempDir dir;
+    WriteBytes(dir / L"!.js", row.before);
+    EXPECT_EQ(pelorin::WriteLoaderFile(dir / L"!.js", L"a.cfg", 0, 1), 0);
+    EXPECT_EQ(ReadBytes(dir / L"!.js"), row.after);
+    EXPECT_EQ(registry.ReadString(kAgentCommonKey, L"FFObscure").value_or(L""), row.obscure);
+    EXPECT_EQ(registry.ReadString(kAgentCommonKey, L"FFJSFile").value_or(L""), row.filename);
+  }
+}
+
+TEST(LoaderFile, CreatedOnlyOutsideReplayAndNeverRecordedWithoutTheAgentKey) {
+  RegistrySandbox registry;
+  TempDir dir;
+  pelorin::WriteLoaderFile(dir / L"!.js", L"a.cfg", 1, 1);
+  EXPECT_FALSE(FileExists(dir / L"!.js"));
+  pelorin::WriteLoaderFile(dir / L"!.js", L"a.cfg", 1, 0);
+  EXPECT_EQ(ReadBytes(dir / L"!.js"), kOwn);
+  WriteBytes(dir / L"x.js", kForeignName + "\n");
+  pelorin::WriteLoaderFile(dir / L"x.js", L"a.cfg", 0, 0);
+  pelorin::unique_hkey common;
+  EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, common.put()), ERROR_SUCCESS);
+}
+
+TEST(LoaderFile, StripKeepsAForeignObscureLineAndInnerBlanks) {
+  TempDir dir;
+  WriteBytes(dir / L"p.js", "pref(\"general.config.obscure_value\", 1);\n\n" + PrefFilename("x.cfg") + "\n// end\n\n");
+  pelorin::StripLoaderLines(dir / L"p.js");
+  EXPECT_EQ(ReadBytes(dir / L"p.js"), "pref(\"general.config.obscure_value\", 1);\n\n// end\n");
+  EXPECT_EQ(pelorin::ReadLoaderCfgName(dir / L"p.js"), L"");
+  WriteBytes(dir / L"q.js", PrefFilename("a.cfg") + "\n" + PrefFilename("b.cfg") + "\n");
+  EXPECT_EQ(pelorin::ReadLoaderCfgName(dir / L"q.js"), L"b.cfg");  // the later line is in force
+}
+
+}  // namespace
