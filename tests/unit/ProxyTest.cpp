@@ -70,6 +70,9 @@ TEST(PolicyReader, ValuesAndTheirText) {
       {REG_SZ, bytes(L"{}"s + L'\0' + L"tail" + L'\0'), 0, L"{}"s + L'\0' + L"tail"},
       {REG_EXPAND_SZ, bytes(L"{}"s + L'\0'), ERROR_INVALID_DATA, kPrevious},
       {REG_BINARY, bytes(L"{}"s + L'\0'), ERROR_INVALID_DATA, kPrevious},
+      {REG_DWORD, "\x01\0\0\0", ERROR_INVALID_DATA, kPrevious},
+      {REG_SZ, "", ERROR_INVALID_DATA, kPrevious},   // no room even for a terminator
+      {REG_SZ, "{", ERROR_INVALID_DATA, kPrevious},
       {0, "", ERROR_FILE_NOT_FOUND, kPrevious},
   };
   for (const auto& c : cases) {
@@ -77,11 +80,11 @@ TEST(PolicyReader, ValuesAndTheirText) {
     registry.CreateKey(kFirefoxPolicyKey);
     const std::string buffer = c.bytes + "XX";  // else Wine terminates string data followed by a NUL
     if (c.type) registry.SetRaw(kFirefoxPolicyKey, L"ExtensionSettings", c.type, buffer.data(), DWORD(c.bytes.size()));
-    HKEY key = nullptr;
+    pelorin::unique_hkey owned;
     std::wstring text = kPrevious;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFirefoxPolicyKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFirefoxPolicyKey, 0, KEY_READ, owned.put()), ERROR_SUCCESS);
+    HKEY key = owned.get();
     EXPECT_EQ(pelorin::read_extension_settings(key, text), c.status) << "row " << &c - cases;
-    RegCloseKey(key);
     EXPECT_EQ(text, c.text) << "row " << &c - cases;
   }
 }

@@ -1,0 +1,44 @@
+// DLP's own merge of an existing autoconfig or loader file.
+#include <gtest/gtest.h>
+
+#include "CfgText.h"
+#include "Sandboxes.h"
+#include "dlp/DlpAutoconfig.h"
+#include "dlp/DlpLoader.h"
+
+using namespace testing_support;
+
+namespace {
+
+// The inline proxy is off here (no service): the proxy lines must go.
+TEST(DlpWriters, ExistingAutoconfigFileGetsTheLinesAtItsEnd) {
+  const std::string bare = "lockPref(\"network.proxy.type\", 5);";
+  const struct { std::string before, after; } rows[] = {
+      {"", DlpCfgTail(false)},  // an existing empty file gets no "//" line
+      {"// a\n\n// b\n\n\n", "// a\n\n// b\n" + DlpCfgTail(false)},
+      {"//\n" + bare + "\n" + kCfgProxyType + "\n", "//\n" + bare + "\n" + DlpCfgTail(false)},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.before);
+    RegistrySandbox registry;
+    TempDir dir;
+    WriteBytes(dir / L"c.cfg", row.before);
+    EXPECT_FALSE(pelorin::IsDlpAutoconfigUpToDate(dir / L"c.cfg"));
+    pelorin::WriteDlpAutoconfigFile(dir / L"c.cfg");
+    EXPECT_EQ(ReadBytes(dir / L"c.cfg"), row.after);
+    EXPECT_TRUE(pelorin::IsDlpAutoconfigUpToDate(dir / L"c.cfg"));
+  }
+}
+
+TEST(DlpWriters, CrLfLoaderFileIsRewrittenOnceAndThenUpToDate) {
+  TempDir dir;
+  WriteBytes(dir / L"!.js", "// x\r\n" + kPrefObscure + "\r\n" + PrefFilename("d.cfg") + "\r\n");
+  std::wstring cfg = L"d.cfg";
+  EXPECT_FALSE(pelorin::IsDlpLoaderUpToDate(dir / L"!.js", cfg));
+  pelorin::WriteDlpLoaderFile(dir / L"!.js", cfg);
+  EXPECT_EQ(ReadBytes(dir / L"!.js"), "// x\r\n" + kPrefObscure + "\n" + PrefFilename("d.cfg") + "\n");
+  EXPECT_EQ(cfg, L"d.cfg");
+  EXPECT_TRUE(pelorin::IsDlpLoaderUpToDate(dir / L"!.js", cfg));
+}
+
+}  // namespace
