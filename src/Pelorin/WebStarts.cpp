@@ -1,4 +1,3 @@
-#define PELORIN_BUILDING
 #include "WebStarts.h"
 
 #include <memory>
@@ -10,15 +9,14 @@
 #include "autoconfig/LoaderLines.h"
 #include "base/Boundary.h"
 #include "base/Log.h"
+#include "base/ModuleLock.h"
 #include "firefox/InstallPath.h"
-#include "firefox/PrefDirectory.h"
+#include "lines/FileEdits.h"
 
 namespace pelorin {
 
 namespace {
 
-constexpr int32_t kDirectConnectMode = 1;
-constexpr int32_t kProxyConnectMode = 0;
 constexpr int32_t kReplay = 1;
 
 struct StartNames {
@@ -31,16 +29,16 @@ StartNames DefaultedNames(const std::wstring& loader_name, const std::wstring& c
 }
 
 // Stale loader lines go first, so that only the loader file written next
-// names an autoconfig file. False when the loader file could not be written.
-bool WriteModeFiles(const std::wstring& install_dir, const StartNames& names, int32_t mode, int32_t replay) {
-  StripPrefDirectory(install_dir);
-  if (WriteLoaderFile(install_dir + L"\\defaults\\pref\\" + names.loader, names.cfg, mode, replay) != 0) {
-    return false;
-  }
+// names an autoconfig file.
+void WriteModeFiles(const std::wstring& install_dir, const StartNames& names, WebMode mode, bool replay) {
+  ModuleLockGuard lock;
+  FileEdits files;
+  StripPrefDirectory(files, install_dir);
+  WriteLoaderFile(files, install_dir + L"\\defaults\\pref\\" + names.loader, names.cfg, replay);
   // A replay at unload only restores the loader file; the autoconfig file
   // stays as the host's own start left it.
-  if (replay == 0) WriteAutoconfigFile(install_dir + L"\\" + names.cfg, mode);
-  return true;
+  if (!replay) WriteAutoconfigFile(files, install_dir + L"\\" + names.cfg, mode);
+  files.Commit();
 }
 
 }  // namespace
@@ -52,7 +50,8 @@ int32_t StartZarn(const ZarnStartParams*, const std::wstring& loader_name, const
     Log(L"PelorinZARNFFStart firefox install path is empty.");
     return -1;
   }
-  return WriteModeFiles(install_dir, DefaultedNames(loader_name, cfg_name), kDirectConnectMode, replay) ? 0 : -1;
+  WriteModeFiles(install_dir, DefaultedNames(loader_name, cfg_name), WebMode::kDirectConnect, replay != 0);
+  return 0;
 }
 
 int32_t StartTovk(const TovkStartParams* params, const std::wstring& loader_name, const std::wstring& cfg_name,
@@ -63,7 +62,7 @@ int32_t StartTovk(const TovkStartParams* params, const std::wstring& loader_name
     return -1;
   }
   StartNames names = DefaultedNames(loader_name, cfg_name);
-  if (!WriteModeFiles(install_dir, names, kProxyConnectMode, replay)) return -1;
+  WriteModeFiles(install_dir, names, WebMode::kProxyConnect, replay != 0);
   Log(L"Finished TOVK FF extension operation.\r\n");
 
   auto record = std::make_shared<ff_stored_param>();

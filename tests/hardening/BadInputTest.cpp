@@ -5,6 +5,7 @@
 #include "Capture.h"
 #include "Scene.h"
 #include "base/UniqueHandle.h"
+#include "lines/FileContent.h"
 using namespace testing_support;
 using namespace std::string_literals;
 namespace hardening {
@@ -37,24 +38,53 @@ TEST(BadInput, OddFileContentKeepsEveryForeignLine) {
     }
   }
 }
-// A target held open without sharing, or a directory; `opens`: S per refused SetFileContentW, A per Append...
-TEST(BadInput, FilesThatCannotBeOpenedStayAsTheyWere) {
+// A target another program holds open without sharing, or a directory where
+// the file should be: the target stays as it was, and the one message names
+// it and the step that failed.
+TEST(BadInput, FilesThatCannotBeReplacedStayAsTheyWere) {
   const std::string kForeign = "// mine\npref(\"a\", 1);\r\n";
-  struct { bool held, loader; Op op; const char* opens; } const cases[] = {
-      {true, false, kZarn, "S"},       {true, false, kCleanUp, "S"},  {true, true, kDlp, "SS"},
-      {false, false, kDlp, "SAAAAAA"}, {false, false, kCleanUp, ""}, {false, true, kZarn, "SAAA"}};
+  enum class Obstacle { kHeldOpen, kDirectory };
+  const struct {
+    Obstacle obstacle;
+    bool loader;
+    Op op;
+    const char* message;  // empty when the operation has nothing to write
+  } cases[] = {
+      {Obstacle::kHeldOpen, false, kZarn, "ReplaceFile %s failed with error 32"},
+      {Obstacle::kHeldOpen, false, kCleanUp, "ReplaceFile %s failed with error 32"},
+      {Obstacle::kHeldOpen, true, kDlp, "ReplaceFile %s failed with error 32"},
+      {Obstacle::kDirectory, false, kDlp, "MoveFileEx %s failed with error 183"},
+      {Obstacle::kDirectory, false, kCleanUp, ""},
+      {Obstacle::kDirectory, true, kZarn, "MoveFileEx %s failed with error 183"},
+  };
   for (const auto& c : cases) {
     Scene s;
     const std::wstring target = c.loader ? s.loader() : s.cfg();
-    c.held ? WriteBytes(target, kForeign) : MakeDirectory(target);
+    SCOPED_TRACE(Narrow(target) + " / op " + std::to_string(c.op));
+    if (c.obstacle == Obstacle::kHeldOpen) {
+      WriteBytes(target, kForeign);
+    } else {
+      MakeDirectory(target);
+    }
     pelorin::unique_file held(CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    std::string expected = Ok(c.op), outcome = Perform(s, c.op),
-                tail = ": CreateFile " + Narrow(target) + " failed with error " + (c.held ? "32\n" : "5\n");
-    for (const char* p = c.opens; *p; ++p) expected += (*p == 'S' ? "SetFileContentW" : "AppendFileContentW") + tail;
-    EXPECT_EQ(outcome, expected);
-    EXPECT_TRUE(c.held ? (held.reset(), ReadBytes(target) == kForeign) : DirectoryExists(target));
+
+    std::string expected = Ok(c.op);
+    if (*c.message != '\0') {
+      std::string line = c.message;
+      line.replace(line.find("%s"), 2, Narrow(target));
+      expected += "SetFileContentW: " + line + "\n";
+    }
+    EXPECT_EQ(Perform(s, c.op), expected);
+    held.reset();
+    if (c.obstacle == Obstacle::kHeldOpen) {
+      EXPECT_EQ(ReadBytes(target), kForeign);
+    } else {
+      EXPECT_TRUE(DirectoryExists(target));
+    }
+    EXPECT_FALSE(FileExists(pelorin::TemporaryPathFor(target)));
   }
 }
+
 // Values of the wrong type or too long read as missing; FFCFG's type is not examined. Shapes: Long text,
 // text Padded after its NUL, Multi-string, Dword, or the plain text with its NUL.
 TEST(BadInput, RegistryValuesOfTheWrongShape) {

@@ -23,10 +23,13 @@ TEST(DlpWriters, ExistingAutoconfigFileGetsTheLinesAtItsEnd) {
     RegistrySandbox registry;
     TempDir dir;
     WriteBytes(dir / L"c.cfg", row.before);
-    EXPECT_FALSE(pelorin::IsDlpAutoconfigUpToDate(dir / L"c.cfg"));
-    pelorin::WriteDlpAutoconfigFile(dir / L"c.cfg");
+    pelorin::FileEdits files;
+    EXPECT_FALSE(pelorin::IsDlpAutoconfigUpToDate(files, dir / L"c.cfg"));
+    pelorin::WriteDlpAutoconfigFile(files, dir / L"c.cfg");
+    files.Commit();
     EXPECT_EQ(ReadBytes(dir / L"c.cfg"), row.after);
-    EXPECT_TRUE(pelorin::IsDlpAutoconfigUpToDate(dir / L"c.cfg"));
+    pelorin::FileEdits again;
+    EXPECT_TRUE(pelorin::IsDlpAutoconfigUpToDate(again, dir / L"c.cfg"));
   }
 }
 
@@ -34,11 +37,14 @@ TEST(DlpWriters, CrLfLoaderFileIsRewrittenOnceAndThenUpToDate) {
   TempDir dir;
   WriteBytes(dir / L"!.js", "// x\r\n" + kPrefObscure + "\r\n" + PrefFilename("d.cfg") + "\r\n");
   std::wstring cfg = L"d.cfg";
-  EXPECT_FALSE(pelorin::IsDlpLoaderUpToDate(dir / L"!.js", cfg));
-  pelorin::WriteDlpLoaderFile(dir / L"!.js", cfg);
+  pelorin::FileEdits files;
+  EXPECT_FALSE(pelorin::IsDlpLoaderUpToDate(files, dir / L"!.js", cfg));
+  pelorin::WriteDlpLoaderFile(files, dir / L"!.js", cfg);
+  files.Commit();
   EXPECT_EQ(ReadBytes(dir / L"!.js"), "// x\r\n" + kPrefObscure + "\n" + PrefFilename("d.cfg") + "\n");
   EXPECT_EQ(cfg, L"d.cfg");
-  EXPECT_TRUE(pelorin::IsDlpLoaderUpToDate(dir / L"!.js", cfg));
+  pelorin::FileEdits again;
+  EXPECT_TRUE(pelorin::IsDlpLoaderUpToDate(again, dir / L"!.js", cfg));
 }
 
 }  // namespace

@@ -5,10 +5,17 @@
 #include "CfgText.h"
 #include "Sandboxes.h"
 #include "autoconfig/LoaderFile.h"
+#include "lines/FileEdits.h"
 
 using namespace testing_support;
 
 namespace {
+
+void WriteLoader(const std::wstring& path, bool replay) {
+  pelorin::FileEdits files;
+  pelorin::WriteLoaderFile(files, path, L"a.cfg", replay);
+  files.Commit();
+}
 
 const std::string kOwn = kPrefObscure + "\n" + PrefFilename("a.cfg") + "\n";
 const std::string kForeignName = "pref(\"general.config.filename\", \"h\xC3\xA9.cfg\");";
@@ -27,7 +34,7 @@ TEST(LoaderFile, RewritesKeepingForeignLinesAndRecordsWhatItReplaced) {
     AgentInstall agent(registry);
     TempDir dir;
     WriteBytes(dir / L"!.js", row.before);
-    EXPECT_EQ(pelorin::WriteLoaderFile(dir / L"!.js", L"a.cfg", 0, 1), 0);
+    WriteLoader(dir / L"!.js", true);
     EXPECT_EQ(ReadBytes(dir / L"!.js"), row.after);
     EXPECT_EQ(registry.ReadString(kAgentCommonKey, L"FFObscure").value_or(L""), row.obscure);
     EXPECT_EQ(registry.ReadString(kAgentCommonKey, L"FFJSFile").value_or(L""), row.filename);
@@ -37,12 +44,12 @@ TEST(LoaderFile, RewritesKeepingForeignLinesAndRecordsWhatItReplaced) {
 TEST(LoaderFile, CreatedOnlyOutsideReplayAndNeverRecordedWithoutTheAgentKey) {
   RegistrySandbox registry;
   TempDir dir;
-  pelorin::WriteLoaderFile(dir / L"!.js", L"a.cfg", 1, 1);
+  WriteLoader(dir / L"!.js", true);
   EXPECT_FALSE(FileExists(dir / L"!.js"));
-  pelorin::WriteLoaderFile(dir / L"!.js", L"a.cfg", 1, 0);
+  WriteLoader(dir / L"!.js", false);
   EXPECT_EQ(ReadBytes(dir / L"!.js"), kOwn);
   WriteBytes(dir / L"x.js", kForeignName + "\n");
-  pelorin::WriteLoaderFile(dir / L"x.js", L"a.cfg", 0, 0);
+  WriteLoader(dir / L"x.js", false);
   pelorin::unique_hkey common;
   EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, common.put()), ERROR_SUCCESS);
 }
@@ -50,7 +57,9 @@ TEST(LoaderFile, CreatedOnlyOutsideReplayAndNeverRecordedWithoutTheAgentKey) {
 TEST(LoaderFile, StripKeepsAForeignObscureLineAndInnerBlanks) {
   TempDir dir;
   WriteBytes(dir / L"p.js", "pref(\"general.config.obscure_value\", 1);\n\n" + PrefFilename("x.cfg") + "\n// end\n\n");
-  pelorin::StripLoaderLines(dir / L"p.js");
+  pelorin::FileEdits files;
+  pelorin::StripLoaderLines(files, dir / L"p.js");
+  files.Commit();
   EXPECT_EQ(ReadBytes(dir / L"p.js"), "pref(\"general.config.obscure_value\", 1);\n\n// end\n");
   EXPECT_EQ(pelorin::ReadLoaderCfgName(dir / L"p.js"), L"");
   WriteBytes(dir / L"q.js", PrefFilename("a.cfg") + "\n" + PrefFilename("b.cfg") + "\n");

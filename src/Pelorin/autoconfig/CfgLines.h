@@ -6,6 +6,7 @@
 // runs and never change.
 #pragma once
 
+#include <algorithm>
 #include <initializer_list>
 #include <string_view>
 
@@ -14,8 +15,6 @@
 namespace pelorin {
 
 #define PELORIN_CFG_BANNER "// Added by Corvane V2N"
-
-inline constexpr std::string_view CFG_BANNER = PELORIN_CFG_BANNER;
 
 inline constexpr std::string_view CFG_LINE_AUTO_DISABLE_SCOPES =
     "defaultPref(\"extensions.autoDisableScopes\", 0); " PELORIN_CFG_BANNER;
@@ -40,10 +39,7 @@ inline constexpr std::string_view CFG_FIRST_LINE = "//";
 // Presence: a whole line equal to the constant; a line that lost its banner
 // or kept a "\r" is not ours.
 inline bool HasLine(const LineList& lines, std::string_view constant) {
-  for (const Line& line : lines) {
-    if (line == constant) return true;
-  }
-  return false;
+  return std::find(lines.begin(), lines.end(), constant) != lines.end();
 }
 
 // Containment: a line holding any of the constants, so that a copy with a
@@ -56,11 +52,11 @@ inline bool ContainsAny(std::string_view line, std::initializer_list<std::string
 }
 
 inline void RemoveContainingAny(LineList& lines, std::initializer_list<std::string_view> constants) {
-  lines.remove_if([constants](const Line& line) { return ContainsAny(line, constants); });
+  RemoveLinesIf(lines, [constants](Line line) { return ContainsAny(line, constants); });
 }
 
 inline void EnsureBareFirstLine(LineList& lines) {
-  if (lines.empty() || lines.front() != CFG_FIRST_LINE) lines.emplace_front(CFG_FIRST_LINE);
+  if (lines.empty() || lines.front() != CFG_FIRST_LINE) lines.insert(lines.begin(), CFG_FIRST_LINE);
 }
 
 }  // namespace pelorin

@@ -5,6 +5,8 @@
 #include "autoconfig/LoaderLines.h"
 #include "autoconfig/RegistryRecords.h"
 #include "base/ModuleLock.h"
+#include "firefox/PrefDirectory.h"
+#include "lines/FileContent.h"
 #include "lines/Lines.h"
 
 namespace pelorin {
@@ -28,7 +30,7 @@ bool IsLoaderLine(std::string_view line) { return IsStrippedLine(line) || Contai
 void RecordForeignLoaderLines(const LineList& lines, const std::string& filename_line) {
   std::string previous_obscure;
   std::string previous_filename;
-  for (const Line& line : lines) {
+  for (Line line : lines) {
     if (Contains(line, MARKER_OBSCURE_VALUE)) {
       if (line != PREF_LINE_OBSCURE_VALUE) previous_obscure = line;
     } else if (Contains(line, MARKER_FILENAME) && line != filename_line && !Contains(line, MARKER_V2N_CFG)) {
@@ -40,64 +42,68 @@ void RecordForeignLoaderLines(const LineList& lines, const std::string& filename
 
 // The first quoted text between the comma and the closing parenthesis of
 // pref("general.config.filename", "<name>"); the line is not parsed further.
-std::wstring CfgNameFromLine(const Line& line) {
+std::wstring CfgNameFromLine(Line line) {
   const size_t comma = line.find(',');
   if (comma == Line::npos) return std::wstring();
   const size_t paren = line.find(')', comma + 1);
   if (paren == Line::npos) return std::wstring();
-  const std::string value = line.substr(comma + 1, paren - comma - 1);
+  const Line value = line.substr(comma + 1, paren - comma - 1);
   const size_t open = value.find('"');
-  if (open == std::string::npos) return std::wstring();
+  if (open == Line::npos) return std::wstring();
   const size_t close = value.find('"', open + 1);
-  if (close == std::string::npos) return std::wstring();
-  return Utf8ToWide(value.substr(open + 1, close - open - 1));
+  if (close == Line::npos) return std::wstring();
+  return Utf8ToWide(std::string(value.substr(open + 1, close - open - 1)));
 }
 
 }  // namespace
 
-void CreateLoaderFile(const std::wstring& path, const std::string& filename_line) {
-  // One write per piece, so a folder that cannot take the file reports each.
-  SetFileContentW(path, std::string(PREF_LINE_OBSCURE_VALUE));
-  AppendFileContentW(path, "\n", 1);
-  AppendFileContentW(path, filename_line);
-  AppendFileContentW(path, "\n", 1);
+void CreateLoaderFile(FileEdits& files, const std::wstring& path, const std::string& filename_line) {
+  files.SetContent(path, std::string(PREF_LINE_OBSCURE_VALUE) + "\n" + filename_line + "\n");
 }
 
 // The content does not depend on the mode: both web modes load their cfg
 // through the same two preferences.
-int WriteLoaderFile(std::wstring path, const std::wstring& cfg_name, int32_t /*mode*/, int32_t replay) {
+void WriteLoaderFile(FileEdits& files, const std::wstring& path, const std::wstring& cfg_name, bool replay) {
   ModuleLockGuard lock;
   const std::string filename_line = FilenameLine(cfg_name);
 
-  if (!IsPresent(path)) {
+  if (!files.IsPresent(path)) {
     // A replay at unload must not bring back a loader file that someone
     // removed since the start.
-    if (replay == 0) CreateLoaderFile(path, filename_line);
-    return 0;
+    if (!replay) CreateLoaderFile(files, path, filename_line);
+    return;
   }
 
-  LineList lines = ReadLines(path);
+  LineList lines = files.Lines(path);
   RecordForeignLoaderLines(lines, filename_line);
-  lines.remove_if([](const Line& line) { return IsLoaderLine(line); });
-  lines.emplace_back(PREF_LINE_OBSCURE_VALUE);
+  RemoveLinesIf(lines, IsLoaderLine);
+  lines.push_back(PREF_LINE_OBSCURE_VALUE);
   lines.push_back(filename_line);
-  WriteLines(lines, path);
-  return 0;
+  WriteLines(files, path, lines);
 }
 
-int StripLoaderLines(const std::wstring& path) {
+void StripLoaderLines(FileEdits& files, const std::wstring& path) {
   ModuleLockGuard lock;
-  if (!IsPresent(path)) return 1;
+  if (!files.IsPresent(path)) return;
 
-  LineList lines = ReadLines(path);
-  lines.remove_if([](const Line& line) { return IsStrippedLine(line); });
+  LineList lines = files.Lines(path);
+  RemoveLinesIf(lines, IsStrippedLine);
   DropTrailingEmptyLines(lines);
-  SetFileContentW(path, JoinLines(lines));
-  return 1;
+  files.SetContent(path, JoinLines(lines));
+}
+
+void StripPrefDirectory(FileEdits& files, const std::wstring& install_dir) {
+  ModuleLockGuard lock;
+  const std::wstring pref_dir = install_dir + L"\\defaults\\pref\\";
+  PrefNameSet names;
+  ListPrefJsFiles(pref_dir, names);
+  for (const std::wstring& name : names) StripLoaderLines(files, pref_dir + name);
+  StripLoaderLines(files, pref_dir + CHANNEL_PREFS_NAME);
 }
 
 std::wstring ReadLoaderCfgName(const std::wstring& path) {
-  const LineList lines = ReadLines(path);
+  const std::string content = ReadFileContentW(path);
+  const LineList lines = SplitLines(content);
   // Firefox applies preferences in file order, so the last one is in force.
   for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
     if (Contains(*it, MARKER_FILENAME)) return CfgNameFromLine(*it);

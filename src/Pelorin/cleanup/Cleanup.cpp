@@ -38,30 +38,33 @@ bool IsOwnAutoconfigLine(std::string_view line) {
                             CFG_LINE_ENTERPRISE_ROOTS, CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES});
 }
 
-int32_t CleanAutoconfigFile(const std::wstring& path, bool only_proxy) {
+void CleanAutoconfigFile(FileEdits& files, const std::wstring& path, bool only_proxy) {
   ModuleLockGuard lock;
   // The file is Firefox's, not ours: when the user removed it, it stays gone.
-  if (!IsPresent(path)) return 0;
+  if (!files.IsPresent(path)) return;
 
-  LineList lines = ReadLines(path);
+  LineList lines = files.Lines(path);
   if (only_proxy) {
     Log(L"Unlocking only proxy settings.");
-    lines.remove_if([](const Line& line) { return IsProxyLine(line); });
+    RemoveLinesIf(lines, IsProxyLine);
   } else {
-    lines.remove_if([](const Line& line) { return IsOwnAutoconfigLine(line); });
+    RemoveLinesIf(lines, IsOwnAutoconfigLine);
   }
   // Firefox ignores the first line of an autoconfig file, so it must not be
   // one a user or another tool relies on.
   EnsureBareFirstLine(lines);
-  WriteLines(lines, path);
-  return 0;
+  WriteLines(files, path, lines);
 }
 
 int32_t UninstallCleanUp(bool only_proxy) {
   unique_hkey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return 0;
   std::wstring path = ReadRecordedCfgPath(key.get());
-  if (!path.empty()) CleanAutoconfigFile(path, only_proxy);
+  if (path.empty()) return 0;
+  ModuleLockGuard lock;
+  FileEdits files;
+  CleanAutoconfigFile(files, path, only_proxy);
+  files.Commit();
   return 0;
 }
 

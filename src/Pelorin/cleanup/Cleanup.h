@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "lines/FileEdits.h"
+
 namespace pelorin {
 
 // The line holds CFG_LINE_PROXY_TYPE or CFG_LINE_NO_PROXIES, banner included.
@@ -16,8 +18,8 @@ bool IsProxyLine(std::string_view line);
 bool IsOwnAutoconfigLine(std::string_view line);
 
 // Removes the chosen lines and the blank ones and makes the file begin with
-// "//". A missing file stays missing. Returns 0.
-int32_t CleanAutoconfigFile(const std::wstring& path, bool only_proxy);
+// "//". A missing file stays missing.
+void CleanAutoconfigFile(FileEdits& files, const std::wstring& path, bool only_proxy);
 
 // The work of the export PelorinUninstallCleanUp: cleans the file named by
 // FFCFG; without the key or the value nothing happens. Returns 0.

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/UniqueHandle.h"
-#include "lines/Lines.h"
+#include "lines/FileContent.h"
 
 namespace pelorin {
 

@@ -4,55 +4,48 @@
 #include "autoconfig/RegistryRecords.h"
 #include "base/Log.h"
 #include "base/ModuleLock.h"
-#include "lines/Lines.h"
 #include "proxy/InlineProxy.h"
 
 namespace pelorin {
 
 namespace {
 
-// Line and line end are separate appends, so that a file that cannot be
-// written reports each of them, as hosts parsing the output expect.
-void AppendLine(const std::wstring& path, std::string_view line) {
-  AppendFileContentW(path, line.data(), static_cast<uint32_t>(line.size()));
-  AppendFileContentW(path, "\n", 1);
+// The DLP lines in their order; the proxy pair only while the inline proxy
+// is in force, which is logged when the file is new.
+void AppendDlpLines(LineList& lines, bool log_proxy) {
+  lines.push_back(CFG_LINE_AUTO_DISABLE_SCOPES);
+  lines.push_back(CFG_LINE_ENABLED_SCOPES);
+  if (IsInlineProxyEnabled() != 0) {
+    if (log_proxy) Log(L"Inline proxy enabled. Locking proxy settings");
+    lines.push_back(CFG_LINE_PROXY_TYPE);
+    lines.push_back(CFG_LINE_NO_PROXIES);
+  }
+  lines.push_back(CFG_LINE_ENTERPRISE_ROOTS);
 }
 
-void CreateAutoconfigFile(const std::wstring& path) {
+void CreateAutoconfigFile(FileEdits& files, const std::wstring& path) {
   Log(L"FF extension CFG file do not exists. Creating one.");
-  SetFileContentW(path, "//\n", 3);
-  AppendLine(path, CFG_LINE_AUTO_DISABLE_SCOPES);
-  AppendLine(path, CFG_LINE_ENABLED_SCOPES);
-  if (IsInlineProxyEnabled() != 0) {
-    Log(L"Inline proxy enabled. Locking proxy settings");
-    AppendLine(path, CFG_LINE_PROXY_TYPE);
-    AppendLine(path, CFG_LINE_NO_PROXIES);
-  }
-  AppendLine(path, CFG_LINE_ENTERPRISE_ROOTS);
+  LineList lines{CFG_FIRST_LINE};
+  AppendDlpLines(lines, true);
+  files.SetContent(path, JoinLines(lines));
 }
 
 // Keeps the first line and every foreign line, blank ones within the file
 // included; only the blank tail goes, so the DLP lines follow the last text.
-void MergeIntoAutoconfigFile(const std::wstring& path) {
-  LineList lines = ReadLines(path);
-  lines.remove_if([](const Line& line) { return IsDlpAutoconfigLine(line); });
+void MergeIntoAutoconfigFile(FileEdits& files, const std::wstring& path) {
+  LineList lines = files.Lines(path);
+  RemoveLinesIf(lines, IsDlpAutoconfigLine);
   DropTrailingEmptyLines(lines);
-  lines.emplace_back(CFG_LINE_AUTO_DISABLE_SCOPES);
-  lines.emplace_back(CFG_LINE_ENABLED_SCOPES);
-  if (IsInlineProxyEnabled() != 0) {
-    lines.emplace_back(CFG_LINE_PROXY_TYPE);
-    lines.emplace_back(CFG_LINE_NO_PROXIES);
-  }
-  lines.emplace_back(CFG_LINE_ENTERPRISE_ROOTS);
-  SetFileContentW(path, JoinLines(lines));
+  AppendDlpLines(lines, false);
+  files.SetContent(path, JoinLines(lines));
 }
 
 }  // namespace
 
-bool IsDlpAutoconfigUpToDate(const std::wstring& path) {
+bool IsDlpAutoconfigUpToDate(FileEdits& files, const std::wstring& path) {
   ModuleLockGuard lock;
-  if (!IsPresent(path)) return false;
-  const LineList lines = ReadLines(path);
+  if (!files.IsPresent(path)) return false;
+  const LineList lines = files.Lines(path);
   for (std::string_view wanted : {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES, CFG_LINE_ENTERPRISE_ROOTS}) {
     if (!HasLine(lines, wanted)) return false;
   }
@@ -70,15 +63,14 @@ bool IsDlpAutoconfigLine(std::string_view line) {
                             CFG_LINE_NO_PROXIES, CFG_LINE_ENTERPRISE_ROOTS});
 }
 
-int32_t WriteDlpAutoconfigFile(std::wstring path) {
+void WriteDlpAutoconfigFile(FileEdits& files, const std::wstring& path) {
   ModuleLockGuard lock;
-  if (IsPresent(path)) {
-    MergeIntoAutoconfigFile(path);
+  if (files.IsPresent(path)) {
+    MergeIntoAutoconfigFile(files, path);
   } else {
-    CreateAutoconfigFile(path);
+    CreateAutoconfigFile(files, path);
   }
   SaveCfgFilePath(path);
-  return 0;
 }
 
 }  // namespace pelorin

@@ -2,19 +2,20 @@
 // while the inline proxy is in force, and the enterprise-roots line.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "lines/FileEdits.h"
 
 namespace pelorin {
 
 // The three DLP lines are there as whole lines, and the two proxy lines are
 // there exactly when the inline proxy is in force.
-bool IsDlpAutoconfigUpToDate(const std::wstring& path);
+bool IsDlpAutoconfigUpToDate(FileEdits& files, const std::wstring& path);
 
 // Creates the file or replaces the DLP lines at its end, then records the
-// path in FFCFG. Returns 0.
-int32_t WriteDlpAutoconfigFile(std::wstring path);
+// path in FFCFG.
+void WriteDlpAutoconfigFile(FileEdits& files, const std::wstring& path);
 
 // The line holds one of the five DLP line constants, banner included.
 bool IsDlpAutoconfigLine(std::string_view line);

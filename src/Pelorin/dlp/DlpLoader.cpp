@@ -5,42 +5,44 @@
 #include "autoconfig/LoaderFile.h"
 #include "autoconfig/LoaderLines.h"
 #include "base/ModuleLock.h"
-#include "lines/Lines.h"
 
 namespace pelorin {
 
 namespace {
 
-// Removes the replaced lines in file order, so that the code tells which
+// Removes the replaced lines in file order, so that the result tells which
 // file the last of them named.
-int32_t RemoveDlpLoaderLines(LineList& lines) {
-  int32_t predecessor = DLP_NO_PREDECESSOR;
-  for (auto line = lines.begin(); line != lines.end();) {
-    line = IsDlpLoaderLine(*line, predecessor) ? lines.erase(line) : std::next(line);
+DlpPredecessor RemoveDlpLoaderLines(LineList& lines) {
+  DlpPredecessor predecessor = DlpPredecessor::kNone;
+  LineList kept;
+  kept.reserve(lines.size());
+  for (Line line : lines) {
+    if (!IsDlpLoaderLine(line, predecessor)) kept.push_back(line);
   }
+  lines.swap(kept);
   return predecessor;
 }
 
 }  // namespace
 
-bool IsDlpLoaderUpToDate(const std::wstring& path, const std::wstring& cfg_name) {
+bool IsDlpLoaderUpToDate(FileEdits& files, const std::wstring& path, const std::wstring& cfg_name) {
   ModuleLockGuard lock;
-  if (!IsPresent(path)) return false;
-  const LineList lines = ReadLines(path);
+  if (!files.IsPresent(path)) return false;
+  const LineList lines = files.Lines(path);
   return std::find(lines.begin(), lines.end(), FilenameLine(cfg_name)) != lines.end();
 }
 
-bool IsDlpLoaderLine(std::string_view line, int32_t& predecessor) {
+bool IsDlpLoaderLine(std::string_view line, DlpPredecessor& predecessor) {
   if (Contains(line, MARKER_TOVK_CFG)) {
-    predecessor = DLP_PREDECESSOR_TOVK;
+    predecessor = DlpPredecessor::kTovk;
     return true;
   }
   if (Contains(line, MARKER_ZARN_CFG)) {
-    predecessor = DLP_PREDECESSOR_ZARN;
+    predecessor = DlpPredecessor::kZarn;
     return true;
   }
   if (Contains(line, MARKER_V2N_CFG)) {
-    predecessor = DLP_PREDECESSOR_SHARED;
+    predecessor = DlpPredecessor::kShared;
     return true;
   }
   // A "cv_mozilla_dlp.cfg" line goes through its filename marker: DLP's own
@@ -48,27 +50,22 @@ bool IsDlpLoaderLine(std::string_view line, int32_t& predecessor) {
   return Contains(line, MARKER_OBSCURE_VALUE) || Contains(line, MARKER_FILENAME);
 }
 
-int32_t WriteDlpLoaderFile(std::wstring path, std::wstring& cfg_name) {
+void WriteDlpLoaderFile(FileEdits& files, const std::wstring& path, std::wstring& cfg_name) {
   ModuleLockGuard lock;
-  std::string filename_line = FilenameLine(cfg_name);
-  if (!IsPresent(path)) {
-    CreateLoaderFile(path, filename_line);
-    return 0;
+  if (!files.IsPresent(path)) {
+    CreateLoaderFile(files, path, FilenameLine(cfg_name));
+    return;
   }
 
-  LineList lines = ReadLines(path);
-  const int32_t predecessor = RemoveDlpLoaderLines(lines);
-  lines.emplace_back(PREF_LINE_OBSCURE_VALUE);
+  LineList lines = files.Lines(path);
   // Firefox was reading the shared file under a web mode (or under this
   // name already): DLP takes that file over rather than naming a second one,
   // so the web modes' lines and DLP's end up side by side.
-  if (predecessor != DLP_NO_PREDECESSOR) {
-    cfg_name = DEFAULT_CFG_NAME;
-    filename_line = FilenameLine(cfg_name);
-  }
-  lines.push_back(std::move(filename_line));
-  WriteLines(lines, path);
-  return 0;
+  if (RemoveDlpLoaderLines(lines) != DlpPredecessor::kNone) cfg_name = DEFAULT_CFG_NAME;
+  const std::string filename_line = FilenameLine(cfg_name);
+  lines.push_back(PREF_LINE_OBSCURE_VALUE);
+  lines.push_back(filename_line);
+  WriteLines(files, path, lines);
 }
 
 }  // namespace pelorin

@@ -3,27 +3,25 @@
 // over to the shared autoconfig name "cv_mozilla_V2N.cfg".
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "lines/FileEdits.h"
 
 namespace pelorin {
 
 // Which autoconfig file the last recognised loader line named.
-inline constexpr int32_t DLP_NO_PREDECESSOR = 0;
-inline constexpr int32_t DLP_PREDECESSOR_TOVK = 1;
-inline constexpr int32_t DLP_PREDECESSOR_ZARN = 2;
-inline constexpr int32_t DLP_PREDECESSOR_SHARED = 3;
+enum class DlpPredecessor { kNone, kTovk, kZarn, kShared };
 
 // Some line equals the filename line for `cfg_name` byte for byte.
-bool IsDlpLoaderUpToDate(const std::wstring& path, const std::wstring& cfg_name);
+bool IsDlpLoaderUpToDate(FileEdits& files, const std::wstring& path, const std::wstring& cfg_name);
 
 // Creates the file or merges the two DLP lines into it. May replace
-// `cfg_name` by "cv_mozilla_V2N.cfg". Returns 0.
-int32_t WriteDlpLoaderFile(std::wstring path, std::wstring& cfg_name);
+// `cfg_name` by "cv_mozilla_V2N.cfg".
+void WriteDlpLoaderFile(FileEdits& files, const std::wstring& path, std::wstring& cfg_name);
 
 // A loader line the writer replaces; sets `predecessor` when the line names
 // one of the known autoconfig files, and leaves it alone otherwise.
-bool IsDlpLoaderLine(std::string_view line, int32_t& predecessor);
+bool IsDlpLoaderLine(std::string_view line, DlpPredecessor& predecessor);
 
 }  // namespace pelorin

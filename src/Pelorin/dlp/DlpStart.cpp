@@ -1,5 +1,6 @@
 #include "dlp/DlpStart.h"
 
+#include "autoconfig/LoaderFile.h"
 #include "autoconfig/LoaderLines.h"
 #include "base/Log.h"
 #include "base/ModuleLock.h"
@@ -7,33 +8,34 @@
 #include "dlp/DlpAutoconfig.h"
 #include "dlp/DlpLoader.h"
 #include "firefox/InstallPath.h"
-#include "firefox/PrefDirectory.h"
+#include "lines/FileEdits.h"
 
 namespace pelorin {
 
 namespace {
 
 // May switch `cfg_name` to the shared autoconfig name.
-void UpdateLoaderFile(const std::wstring& install_dir, const std::wstring& js_name, std::wstring& cfg_name) {
+void UpdateLoaderFile(FileEdits& files, const std::wstring& install_dir, const std::wstring& js_name,
+                      std::wstring& cfg_name) {
   const std::wstring loader_path = install_dir + L"\\defaults\\pref\\" + js_name;
-  if (IsDlpLoaderUpToDate(loader_path, cfg_name)) {
+  if (IsDlpLoaderUpToDate(files, loader_path, cfg_name)) {
     Log(L"FF extension JS file already updated.");
     return;
   }
   // Only one preference file may name an autoconfig file, or Firefox reads
   // whichever comes last.
-  StripPrefDirectory(install_dir);
-  WriteDlpLoaderFile(loader_path, cfg_name);
+  StripPrefDirectory(files, install_dir);
+  WriteDlpLoaderFile(files, loader_path, cfg_name);
   Log(L"FF extension updated JS file: " + js_name);
 }
 
-void UpdateAutoconfigFile(const std::wstring& install_dir, const std::wstring& cfg_name) {
+void UpdateAutoconfigFile(FileEdits& files, const std::wstring& install_dir, const std::wstring& cfg_name) {
   const std::wstring cfg_path = install_dir + L"\\" + cfg_name;
-  if (IsDlpAutoconfigUpToDate(cfg_path)) {
+  if (IsDlpAutoconfigUpToDate(files, cfg_path)) {
     Log(L"FF extension CFG file already updated.");
     return;
   }
-  WriteDlpAutoconfigFile(cfg_path);
+  WriteDlpAutoconfigFile(files, cfg_path);
   Log(L"FF extension updated CFG file: " + cfg_name);
 }
 
@@ -55,10 +57,12 @@ int32_t DlpStart(const std::wstring& js_name, const std::wstring& cfg_name) {
 
   const std::wstring loader_name = NameOrDefault(js_name, DEFAULT_LOADER_NAME);
   std::wstring autoconfig_name = NameOrDefault(cfg_name, DEFAULT_CFG_NAME);
-  UpdateLoaderFile(install_dir, loader_name, autoconfig_name);
+  FileEdits files;
+  UpdateLoaderFile(files, install_dir, loader_name, autoconfig_name);
   Log(L"FF extension ff_install_path_");
   Log(install_dir);
-  UpdateAutoconfigFile(install_dir, autoconfig_name);
+  UpdateAutoconfigFile(files, install_dir, autoconfig_name);
+  files.Commit();
   Log(L"Finished DLP FF extension operation.");
   return 1;
 }

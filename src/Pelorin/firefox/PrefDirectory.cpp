@@ -15,9 +15,6 @@ namespace pelorin {
 
 namespace {
 
-// Firefox reads this file itself on every start; it is handled apart from
-// the scan so that it is always visited last.
-constexpr wchar_t kChannelPrefs[] = L"channel-prefs.js";
 constexpr wchar_t kJsExtension[] = L".js";
 
 // The search pattern is looser than this rule: a name counts only when its
@@ -25,7 +22,7 @@ constexpr wchar_t kJsExtension[] = L".js";
 bool IsListedName(const std::wstring& lowered) {
   const size_t found = lowered.find(kJsExtension);
   if (found == std::wstring::npos || found + std::size(kJsExtension) - 1 != lowered.size()) return false;
-  return lowered != kChannelPrefs;
+  return lowered != CHANNEL_PREFS_NAME;
 }
 
 void EnsureDirectory(const std::wstring& path) {
@@ -50,16 +47,6 @@ void ListPrefJsFiles(const std::wstring& dir, PrefNameSet& names) {
     std::wstring lowered = AsciiLower(entry.cFileName);
     if (IsListedName(lowered)) names.insert(std::move(lowered));
   } while (FindNextFileW(search.get(), &entry));
-}
-
-int StripPrefDirectory(const std::wstring& install_dir) {
-  ModuleLockGuard lock;
-  const std::wstring pref_dir = install_dir + L"\\defaults\\pref\\";
-  PrefNameSet names;
-  ListPrefJsFiles(pref_dir, names);
-  for (const std::wstring& name : names) StripLoaderLines(pref_dir + name);
-  StripLoaderLines(pref_dir + kChannelPrefs);
-  return 1;
 }
 
 int GetFFVersionAndCfg(const std::wstring& id, std::wstring* loader_name, std::wstring* cfg_name) {

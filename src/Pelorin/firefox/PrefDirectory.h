@@ -7,16 +7,16 @@
 
 namespace pelorin {
 
+// Firefox reads this file itself on every start; the scan leaves it out so
+// that the library visits it last.
+inline constexpr wchar_t CHANNEL_PREFS_NAME[] = L"channel-prefs.js";
+
 // Lower-cased file names, ordered by UTF-16 code unit ("!.js" first).
 using PrefNameSet = std::set<std::wstring>;
 
 // Clears `names` and fills it with the *.js files of `dir` (not
 // "channel-prefs.js", not directories, not names with ".js" elsewhere).
 void ListPrefJsFiles(const std::wstring& dir, PrefNameSet& names);
-
-// Strips the library's loader lines from every listed file and then from
-// "channel-prefs.js". Returns 1.
-int StripPrefDirectory(const std::wstring& install_dir);
 
 // The work of the export PelorinGetFFVersionAndCfg.
 int GetFFVersionAndCfg(const std::wstring& id, std::wstring* loader_name, std::wstring* cfg_name);

@@ -1,55 +1,43 @@
-// Line files and text conversion: every writer edits Firefox's text files by
-// reading them whole, cutting them on "\n", dropping or adding whole lines
-// and writing the lines back. Lines are raw UTF-8 bytes, never decoded.
+// Lines of Firefox's text files: raw UTF-8 bytes, never decoded, cut on "\n".
+// A line is a view into the bytes of the file it came from (or into one of
+// the library's constants), so cutting a file of a million lines allocates
+// one array, not a million strings.
 #pragma once
 
-#include <cstdint>
-#include <list>
+#include <algorithm>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace pelorin {
 
 // One line of a file without its "\n"; a "\r" before the "\n" stays.
-using Line = std::string;
-using LineList = std::list<Line>;
+using Line = std::string_view;
+// In file order. The views must not outlive the bytes they were cut from.
+using LineList = std::vector<Line>;
 
 std::string WideToUtf8(const std::wstring& wide);
 std::wstring Utf8ToWide(const std::string& utf8);
 
-// Present: the attributes can be read and the path is not a directory.
-bool IsPresent(const std::wstring& path);
+// Lower-cases the ASCII capitals A to Z only, as Firefox's file names are
+// compared here; every other character stays.
+std::wstring AsciiLower(std::wstring text);
 
-// The whole file as bytes; a missing, unreadable or directory path reads as
-// an empty string.
-std::string ReadFileContentW(const std::wstring& path);
-
-// Appends the pieces of `text` cut on `delimiter` to the back of `lines`;
-// the piece after the last delimiter is appended even when empty.
-void SplitString(const std::string& text, const std::string& delimiter, LineList& lines);
-
-// ReadFileContentW and SplitString on "\n" together.
-LineList ReadLines(const std::wstring& path);
-
-// Replaces the file's content (creating it) with `count` bytes.
-bool SetFileContentW(const std::wstring& path, const char* bytes, uint32_t count);
-// Appends `count` bytes to an existing file; a missing file is not created.
-bool AppendFileContentW(const std::wstring& path, const char* bytes, uint32_t count);
-bool SetFileContentW(const std::wstring& path, const std::string& bytes);
-bool AppendFileContentW(const std::wstring& path, const std::string& bytes);
-
-// Blank lines inside a file are the user's layout; only the tail goes.
-void DropTrailingEmptyLines(LineList& lines);
+// Appends the pieces of `text` cut on `delimiter` to the back of `lines`; the
+// piece after the last delimiter is appended even when empty, and an empty
+// text appends nothing.
+void SplitString(std::string_view text, std::string_view delimiter, LineList& lines);
+LineList SplitLines(std::string_view text);
 
 // Every line followed by "\n", empty lines included.
 std::string JoinLines(const LineList& lines);
 
-// Writes the non-empty lines, each followed by "\n", as the file's new
-// content and returns how many it wrote. A list without a non-empty line
-// leaves the file as it was.
-int WriteLines(const LineList& lines, const std::wstring& path);
+// Blank lines inside a file are the user's layout; only the tail goes.
+void DropTrailingEmptyLines(LineList& lines);
 
-// Lower-cases the ASCII capitals A to Z only, as Firefox's file names are
-// compared here; every other character stays.
-std::wstring AsciiLower(std::wstring text);
+template <typename Predicate>
+void RemoveLinesIf(LineList& lines, Predicate predicate) {
+  lines.erase(std::remove_if(lines.begin(), lines.end(), predicate), lines.end());
+}
 
 }  // namespace pelorin

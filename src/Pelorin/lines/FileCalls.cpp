@@ -1,0 +1,20 @@
+#include "lines/FileCalls.h"
+
+namespace pelorin {
+
+namespace {
+
+constexpr FileCalls kWindowsFileCalls = {&::CreateFileW,      &::ReadFile,     &::WriteFile,
+                                         &::FlushFileBuffers, &::ReplaceFileW, &::MoveFileExW};
+
+const FileCalls* g_file_calls = &kWindowsFileCalls;
+
+}  // namespace
+
+const FileCalls& file_calls() noexcept { return *g_file_calls; }
+
+void SetFileCallsForTesting(const FileCalls* calls) noexcept {
+  g_file_calls = calls != nullptr ? calls : &kWindowsFileCalls;
+}
+
+}  // namespace pelorin

@@ -1,0 +1,25 @@
+// The file-system calls through which the library reads and replaces
+// Firefox's files, gathered in one table so that a test can make any one of
+// them fail, or write short, and see that no file is left half written.
+#pragma once
+
+#include <windows.h>
+
+namespace pelorin {
+
+struct FileCalls {
+  decltype(&::CreateFileW) create_file;
+  decltype(&::ReadFile) read_file;
+  decltype(&::WriteFile) write_file;
+  decltype(&::FlushFileBuffers) flush_file_buffers;
+  decltype(&::ReplaceFileW) replace_file;
+  decltype(&::MoveFileExW) move_file;
+};
+
+// The Windows functions themselves, unless a test has put others in place.
+const FileCalls& file_calls() noexcept;
+
+// Null puts the Windows functions back.
+void SetFileCallsForTesting(const FileCalls* calls) noexcept;
+
+}  // namespace pelorin

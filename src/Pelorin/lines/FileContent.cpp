@@ -1,0 +1,123 @@
+#include "lines/FileContent.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "base/UniqueHandle.h"
+#include "lines/FileCalls.h"
+#include "lines/Lines.h"
+
+namespace pelorin {
+
+namespace {
+
+// Marks the file as the library's and names its target; Firefox skips it
+// because it does not end in ".js".
+constexpr wchar_t kTemporarySuffix[] = L".pelorin-tmp";
+
+// The host reads these messages from its standard output; flushing keeps
+// them in order with its own output and survives an abrupt exit.
+bool PrintFailure(const char* step, const std::wstring& path, DWORD error) {
+  std::printf("SetFileContentW: %s %s failed with error %ld\n", step, WideToUtf8(path).c_str(),
+              static_cast<long>(error));
+  std::fflush(stdout);
+  return false;
+}
+
+// ReplaceFileW fails with ERROR_DIRECTORY on a relative path under Wine.
+std::wstring FullPath(const std::wstring& path) {
+  const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return path;
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
+  if (length == 0 || length >= size) return path;
+  full.resize(length);
+  return full;
+}
+
+// A write that stops short without an error is the volume running out of
+// space; it counts as a failed write.
+DWORD WriteWhole(HANDLE file, std::string_view bytes) {
+  if (bytes.size() > MAXDWORD) return ERROR_FILE_TOO_LARGE;
+  DWORD written = 0;
+  if (!file_calls().write_file(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+    return GetLastError();
+  }
+  return written == bytes.size() ? NO_ERROR : ERROR_DISK_FULL;
+}
+
+// The complete bytes in the temporary file, on disk before it takes the
+// target's place: a crash after the swap must not leave an empty file.
+bool WriteTemporary(const std::wstring& temporary, const std::wstring& target, std::string_view bytes) {
+  unique_file file(file_calls().create_file(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return PrintFailure("CreateFile", target, GetLastError());
+  const DWORD error = WriteWhole(file.get(), bytes);
+  if (error != NO_ERROR) return PrintFailure("WriteFile", target, error);
+  if (!file_calls().flush_file_buffers(file.get())) return PrintFailure("FlushFileBuffers", target, GetLastError());
+  return true;
+}
+
+// ReplaceFileW keeps the target's security descriptor and attributes; a
+// new target is moved into place, and MoveFileExW without a replace flag
+// fails rather than overwrite a file that appeared meanwhile.
+bool SwapIn(const std::wstring& temporary, const std::wstring& full_target, const std::wstring& target) {
+  if (IsPresent(full_target)) {
+    if (file_calls().replace_file(full_target.c_str(), temporary.c_str(), nullptr,
+                                  REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                                  nullptr)) {
+      return true;
+    }
+    return PrintFailure("ReplaceFile", target, GetLastError());
+  }
+  if (file_calls().move_file(temporary.c_str(), full_target.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+  return PrintFailure("MoveFileEx", target, GetLastError());
+}
+
+}  // namespace
+
+bool IsPresent(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string ReadFileContentW(const std::wstring& path) {
+  if (!IsPresent(path)) return std::string();
+  unique_file file(file_calls().create_file(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::string();
+
+  // A preference file of 4 GiB or more is not Firefox's and cannot be held
+  // in one read; it reads as unreadable rather than as a truncated copy.
+  // GetFileSize reports failure only through GetLastError, because its
+  // failure value is also a valid low half of a size.
+  DWORD high = 0;
+  SetLastError(NO_ERROR);
+  const DWORD size = GetFileSize(file.get(), &high);
+  if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) return std::string();
+
+  std::string bytes(size, '\0');
+  DWORD read = 0;
+  if (!file_calls().read_file(file.get(), &bytes[0], size, &read, nullptr)) {
+    std::printf("ReadFile failed, %ld\n", static_cast<long>(GetLastError()));
+    std::fflush(stdout);
+    return std::string();
+  }
+  bytes.resize(read);
+  return bytes;
+}
+
+std::wstring TemporaryPathFor(const std::wstring& path) { return path + kTemporarySuffix; }
+
+void RemoveLeftoverOf(const std::wstring& path) { DeleteFileW(TemporaryPathFor(path).c_str()); }
+
+bool SetFileContentW(const std::wstring& path, std::string_view bytes) {
+  const std::wstring full_target = FullPath(path);
+  const std::wstring temporary = TemporaryPathFor(full_target);
+  if (WriteTemporary(temporary, path, bytes) && SwapIn(temporary, full_target, path)) return true;
+  DeleteFileW(temporary.c_str());
+  return false;
+}
+
+}  // namespace pelorin

@@ -1,0 +1,32 @@
+// Reading a file whole and replacing it whole. A file is never written in
+// place: the new bytes go to a temporary file beside it, which then takes the
+// target's place in one step, so that a full disk, a crash or a kill leaves
+// either the old file or the new one, never a file cut off in the middle.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pelorin {
+
+// Present: the attributes can be read and the path is not a directory.
+bool IsPresent(const std::wstring& path);
+
+// The whole file as bytes; a missing, unreadable or directory path reads as
+// an empty string.
+std::string ReadFileContentW(const std::wstring& path);
+
+// Replaces the file's content with `bytes`, creating the file when it is
+// missing. On failure the target keeps its old bytes (or stays missing), no
+// temporary file remains, and one line names the target and the step:
+// "SetFileContentW: <step> <target> failed with error <code>".
+bool SetFileContentW(const std::wstring& path, std::string_view bytes);
+
+// The temporary file that SetFileContentW writes for `path`. It never ends in
+// ".js": Firefox reads every such file of defaults\pref.
+std::wstring TemporaryPathFor(const std::wstring& path);
+
+// Removes what a process killed in the middle of SetFileContentW left.
+void RemoveLeftoverOf(const std::wstring& path);
+
+}  // namespace pelorin

@@ -1,0 +1,59 @@
+// The files one operation reads and rewrites. Each file is read once, on
+// first use; every step of the operation then edits the bytes the step
+// before left; at the end each file is written once, and only when its bytes
+// changed. So a check and the write after it see the same bytes, and a start
+// that finds everything up to date writes nothing.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lines/Lines.h"
+
+namespace pelorin {
+
+class FileEdits {
+ public:
+  FileEdits() = default;
+  FileEdits(const FileEdits&) = delete;
+  FileEdits& operator=(const FileEdits&) = delete;
+
+  // Whether the file was present when it was read, or has been given content.
+  bool IsPresent(const std::wstring& path);
+
+  // The bytes as edited so far; empty for a missing or unreadable file.
+  std::string_view Content(const std::wstring& path);
+  LineList Lines(const std::wstring& path) { return SplitLines(Content(path)); }
+
+  // The file's new bytes. Views into its earlier bytes become invalid.
+  void SetContent(const std::wstring& path, std::string bytes);
+
+  // Writes every changed file, in the order the operation first used them.
+  void Commit();
+
+ private:
+  struct File {
+    std::wstring path;
+    bool existed = false;  // when it was read
+    bool edited = false;
+    std::string original;
+    std::string current;
+  };
+
+  File& Get(const std::wstring& path);
+
+  std::vector<File> files_;
+  // Windows compares paths without regard to case, so "Custom.JS" named by
+  // the host and "custom.js" found by the scan are one file.
+  std::map<std::wstring, size_t> index_;
+};
+
+// Writes the non-empty lines, each followed by "\n", as the file's new
+// content and returns how many there are. A list without a non-empty line
+// leaves the file as it was.
+int WriteLines(FileEdits& files, const std::wstring& path, const LineList& lines);
+
+}  // namespace pelorin
