@@ -297,4 +297,49 @@ TEST(InlineProxy, ServicePolicyAndDecision) {
   }
 }
 
+// The file behind a path: a file swapped in by a rewrite is another file,
+// even with the same bytes.
+uint64_t FileIdentity(const std::wstring& path) {
+  const pelorin::unique_file file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!file || !GetFileInformationByHandle(file.get(), &info)) return 0;
+  return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+}
+
+TEST(UpToDate, RepeatedStartWritesNothing) {
+  enum class Start { kZarn, kTovk, kDlp };
+  for (Start start : {Start::kZarn, Start::kTovk, Start::kDlp}) {
+    SCOPED_TRACE(static_cast<int>(start));
+    Scene scene(true);
+    const std::wstring files[] = {scene.firefox.pref(L"!.js"), scene.firefox.pref(L"a.js"), scene.cfg};
+    WriteBytes(files[0], "// mine\n" + PrefFilename("other.cfg") + "\n");
+    WriteBytes(files[1], "pref(\"a\", 1);\n" + PrefFilename("cv_mozilla_zarn.cfg") + "\n");
+    WriteBytes(files[2], "//\n// user\n" + kCfgPkix + "\n");
+    auto run = [&scene, start] {
+      if (start == Start::kZarn) return scene.dll->ZarnStart(nullptr, L"", L"", 0);
+      if (start == Start::kTovk) return scene.dll->TovkStart(nullptr, L"", L"", 0);
+      return scene.dll->DlpStart(nullptr, L"", L"");
+    };
+    run();
+    std::vector<std::string> bytes;
+    std::vector<uint64_t> identities;
+    for (const std::wstring& file : files) {
+      bytes.push_back(ReadBytes(file));
+      identities.push_back(FileIdentity(file));
+    }
+    // Left by a process killed mid-write: every start reads these two.
+    for (const std::wstring& target : {files[0], files[2]}) {
+      WriteBytes(target + L".pelorin-tmp", "killed mid-write");
+    }
+    scene.Reload();  // the next start must find the files up to date by reading them
+    run();
+    for (size_t i = 0; i < std::size(files); ++i) {
+      EXPECT_EQ(ReadBytes(files[i]), bytes[i]);
+      EXPECT_EQ(FileIdentity(files[i]), identities[i]) << Narrow(files[i]) << " was rewritten";
+      EXPECT_FALSE(FileExists(files[i] + L".pelorin-tmp"));
+    }
+  }
+}
+
 }  // namespace
