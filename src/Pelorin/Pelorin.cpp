@@ -5,13 +5,13 @@
 #include <windows.h>
 
 #include "Orlix.h"
-#include "WebStarts.h"
 #include "base/Boundary.h"
 #include "base/Log.h"
-#include "cleanup/Cleanup.h"
-#include "dlp/DlpStart.h"
 #include "firefox/InstallPath.h"
-#include "firefox/PrefDirectory.h"
+#include "modes/Cleanup.h"
+#include "modes/DlpStart.h"
+#include "modes/VersionQuery.h"
+#include "modes/WebStarts.h"
 #include "proxy/InlineProxy.h"
 
 namespace {
@@ -47,14 +47,20 @@ int32_t PelorinUninitialize() {
   });
 }
 
-int32_t PelorinZARNFFStart(const ZarnStartParams* params, const std::wstring& loader_name,
-                           const std::wstring& cfg_name, int32_t replay) {
-  return pelorin::CatchAtBoundary(-1, [&] { return pelorin::StartZarn(params, loader_name, cfg_name, replay); });
+// The direct-connect start's parameters are never saved, so never read.
+int32_t PelorinZARNFFStart(const ZarnStartParams*, const std::wstring& loader_name, const std::wstring& cfg_name,
+                           int32_t replay) {
+  return pelorin::CatchAtBoundary(-1, [&] { return pelorin::StartZarn(loader_name, cfg_name, replay != 0); });
 }
 
 int32_t PelorinTOVKFFStart(const TovkStartParams* params, const std::wstring& loader_name,
                            const std::wstring& cfg_name, int32_t replay) {
-  return pelorin::CatchAtBoundary(-1, [&] { return pelorin::StartTovk(params, loader_name, cfg_name, replay); });
+  return pelorin::CatchAtBoundary(-1, [&] {
+    // A null block is saved as three empty strings.
+    const TovkStartParams copied = params != nullptr ? *params : TovkStartParams();
+    const pelorin::StartParams strings = {copied.value1, copied.value2, copied.value3};
+    return pelorin::StartTovk(strings, loader_name, cfg_name, replay != 0);
+  });
 }
 
 std::wstring get_firefox_install_path() {

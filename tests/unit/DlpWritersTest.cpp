@@ -3,8 +3,8 @@
 
 #include "CfgText.h"
 #include "Sandboxes.h"
-#include "dlp/DlpAutoconfig.h"
-#include "dlp/DlpLoader.h"
+#include "autoconfig/DlpAutoconfig.h"
+#include "autoconfig/DlpLoader.h"
 
 using namespace testing_support;
 

@@ -4,7 +4,7 @@
 #include "Files.h"
 #include "Registry.h"
 #include "Sandboxes.h"
-#include "dlp/AgentConfig.h"
+#include "agent/AgentConfig.h"
 #include "firefox/InstallPath.h"
 #include "firefox/PrefDirectory.h"
 

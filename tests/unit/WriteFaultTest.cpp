@@ -12,9 +12,9 @@
 #include "Capture.h"
 #include "CfgText.h"
 #include "Sandboxes.h"
-#include "WebStarts.h"
-#include "cleanup/Cleanup.h"
-#include "dlp/DlpStart.h"
+#include "modes/WebStarts.h"
+#include "modes/Cleanup.h"
+#include "modes/DlpStart.h"
 #include "lines/FileCalls.h"
 #include "lines/FileContent.h"
 
@@ -146,8 +146,8 @@ struct Operation {
 };
 
 const Operation kOperations[] = {
-    {"ZARN start", [] { return pelorin::StartZarn(nullptr, L"", L"", 0); }, 0},
-    {"TOVK start", [] { return pelorin::StartTovk(nullptr, L"", L"", 0); }, 0},
+    {"ZARN start", [] { return pelorin::StartZarn(L"", L"", false); }, 0},
+    {"TOVK start", [] { return pelorin::StartTovk({}, L"", L"", false); }, 0},
     {"DLP start", [] { return pelorin::DlpStart(L"", L""); }, 1},
     {"cleanup", [] { return pelorin::UninstallCleanUp(false); }, 0},
     {"proxy-only cleanup", [] { return pelorin::UninstallCleanUp(true); }, 0},

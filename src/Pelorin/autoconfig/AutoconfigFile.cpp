@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "autoconfig/CfgLines.h"
-#include "autoconfig/RegistryRecords.h"
+#include "agent/RegistryRecords.h"
 #include "base/Log.h"
 #include "base/ModuleLock.h"
-#include "dlp/AgentConfig.h"
+#include "agent/AgentConfig.h"
 #include "proxy/InlineProxy.h"
 
 namespace pelorin {

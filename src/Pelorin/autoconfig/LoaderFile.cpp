@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "autoconfig/LoaderLines.h"
-#include "autoconfig/RegistryRecords.h"
+#include "agent/RegistryRecords.h"
 #include "base/ModuleLock.h"
 #include "firefox/PrefDirectory.h"
 #include "lines/FileContent.h"

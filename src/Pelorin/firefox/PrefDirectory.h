@@ -18,7 +18,4 @@ using PrefNameSet = std::set<std::wstring>;
 // "channel-prefs.js", not directories, not names with ".js" elsewhere).
 void ListPrefJsFiles(const std::wstring& dir, PrefNameSet& names);
 
-// The work of the export PelorinGetFFVersionAndCfg.
-int GetFFVersionAndCfg(const std::wstring& id, std::wstring* loader_name, std::wstring* cfg_name);
-
 }  // namespace pelorin

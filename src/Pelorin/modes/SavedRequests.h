@@ -2,29 +2,31 @@
 // PelorinUninitialize can replay them before the library is unloaded.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
-#include "Pelorin.h"
+#include "autoconfig/AutoconfigFile.h"
 
 namespace pelorin {
 
+// The host's parameter strings of a start, copied; their meaning is the
+// host's, so they are only kept and compared.
+using StartParams = std::vector<std::wstring>;
+
 // One saved start request. Never changed once built.
 struct ff_stored_param {
-  int32_t kind = 0;  // 0: proxy connect (TOVK); anything else: direct connect (ZARN)
-  ZarnStartParams zarn;
-  TovkStartParams tovk;
+  WebMode kind = WebMode::kProxyConnect;
+  StartParams params;
   std::wstring loader_name;  // as the start used it, default applied
   std::wstring cfg_name;     // likewise
 };
 
 using StoredParamPtr = std::shared_ptr<const ff_stored_param>;
 
-// By content, never by address: kind, then the kind's parameter strings (the
-// fifth ZARN string takes no part), then the two names, each string ordinally
-// by UTF-16 code unit.
+// By content, never by address: kind, then the parameter strings, then the
+// two names, each string ordinally by UTF-16 code unit.
 struct StoredParamOrder {
   bool operator()(const StoredParamPtr& a, const StoredParamPtr& b) const;
 };

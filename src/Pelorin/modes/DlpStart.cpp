@@ -1,12 +1,12 @@
-#include "dlp/DlpStart.h"
+#include "modes/DlpStart.h"
 
 #include "autoconfig/LoaderFile.h"
 #include "autoconfig/LoaderLines.h"
 #include "base/Log.h"
 #include "base/ModuleLock.h"
-#include "dlp/AgentConfig.h"
-#include "dlp/DlpAutoconfig.h"
-#include "dlp/DlpLoader.h"
+#include "agent/AgentConfig.h"
+#include "autoconfig/DlpAutoconfig.h"
+#include "autoconfig/DlpLoader.h"
 #include "firefox/InstallPath.h"
 #include "lines/FileEdits.h"
 

@@ -1,4 +1,4 @@
-#include "dlp/DlpLoader.h"
+#include "autoconfig/DlpLoader.h"
 
 #include <algorithm>
 

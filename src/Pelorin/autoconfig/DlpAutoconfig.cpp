@@ -1,7 +1,7 @@
-#include "dlp/DlpAutoconfig.h"
+#include "autoconfig/DlpAutoconfig.h"
 
 #include "autoconfig/CfgLines.h"
-#include "autoconfig/RegistryRecords.h"
+#include "agent/RegistryRecords.h"
 #include "base/Log.h"
 #include "base/ModuleLock.h"
 #include "proxy/InlineProxy.h"

@@ -1,4 +1,4 @@
-#include "autoconfig/RegistryRecords.h"
+#include "agent/RegistryRecords.h"
 
 #include <windows.h>
 

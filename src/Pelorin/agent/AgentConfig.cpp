@@ -1,4 +1,4 @@
-#include "dlp/AgentConfig.h"
+#include "agent/AgentConfig.h"
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
-#include "WebStarts.h"
+#include "modes/WebStarts.h"
 
 #include <memory>
 #include <utility>
 
-#include "SavedRequests.h"
+#include "modes/SavedRequests.h"
 #include "autoconfig/AutoconfigFile.h"
 #include "autoconfig/LoaderFile.h"
 #include "autoconfig/LoaderLines.h"
@@ -16,8 +16,6 @@
 namespace pelorin {
 
 namespace {
-
-constexpr int32_t kReplay = 1;
 
 struct StartNames {
   std::wstring loader;
@@ -43,31 +41,30 @@ void WriteModeFiles(const std::wstring& install_dir, const StartNames& names, We
 
 }  // namespace
 
-int32_t StartZarn(const ZarnStartParams*, const std::wstring& loader_name, const std::wstring& cfg_name,
-                  int32_t replay) {
+int32_t StartZarn(const std::wstring& loader_name, const std::wstring& cfg_name, bool replay) {
   const std::wstring install_dir = FindFirefoxInstallPath();
   if (install_dir.empty()) {
     Log(L"PelorinZARNFFStart firefox install path is empty.");
     return -1;
   }
-  WriteModeFiles(install_dir, DefaultedNames(loader_name, cfg_name), WebMode::kDirectConnect, replay != 0);
+  WriteModeFiles(install_dir, DefaultedNames(loader_name, cfg_name), WebMode::kDirectConnect, replay);
   return 0;
 }
 
-int32_t StartTovk(const TovkStartParams* params, const std::wstring& loader_name, const std::wstring& cfg_name,
-                  int32_t replay) {
+int32_t StartTovk(const StartParams& params, const std::wstring& loader_name, const std::wstring& cfg_name,
+                  bool replay) {
   const std::wstring install_dir = FindFirefoxInstallPath();
   if (install_dir.empty()) {
     Log(L"PelorinTOVKFFStart firefox install path is empty.");
     return -1;
   }
   StartNames names = DefaultedNames(loader_name, cfg_name);
-  WriteModeFiles(install_dir, names, WebMode::kProxyConnect, replay != 0);
+  WriteModeFiles(install_dir, names, WebMode::kProxyConnect, replay);
   Log(L"Finished TOVK FF extension operation.\r\n");
 
   auto record = std::make_shared<ff_stored_param>();
-  record->kind = 0;
-  if (params != nullptr) record->tovk = *params;
+  record->kind = WebMode::kProxyConnect;
+  record->params = params;
   record->loader_name = std::move(names.loader);
   record->cfg_name = std::move(names.cfg);
   SaveRequest(std::move(record));
@@ -79,8 +76,9 @@ void ReplaySavedRequests() {
   for (StoredParamPtr record : records) {
     // One failing replay must not keep the others from running.
     CatchAtBoundary(-1, [&record] {
-      return record->kind == 0 ? StartTovk(&record->tovk, record->loader_name, record->cfg_name, kReplay)
-                               : StartZarn(&record->zarn, record->loader_name, record->cfg_name, kReplay);
+      return record->kind == WebMode::kProxyConnect
+                 ? StartTovk(record->params, record->loader_name, record->cfg_name, true)
+                 : StartZarn(record->loader_name, record->cfg_name, true);
     });
   }
 }

@@ -1,9 +1,8 @@
-// Uninstall cleanup: takes the library's lines out of the autoconfig file
-// recorded in FFCFG, or only the two proxy lines when just the proxy lock is
-// to go. The loader file and the registry values stay as they are.
+// The uninstall cleanup's writer: takes the library's lines out of an
+// autoconfig file, or only the two proxy lines when just the proxy lock is to
+// go.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,9 +19,5 @@ bool IsOwnAutoconfigLine(std::string_view line);
 // Removes the chosen lines and the blank ones and makes the file begin with
 // "//". A missing file stays missing.
 void CleanAutoconfigFile(FileEdits& files, const std::wstring& path, bool only_proxy);
-
-// The work of the export PelorinUninstallCleanUp: cleans the file named by
-// FFCFG; without the key or the value nothing happens. Returns 0.
-int32_t UninstallCleanUp(bool only_proxy);
 
 }  // namespace pelorin
