@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <functional>
 #include <iterator>
 
 #include "base/ModuleLock.h"
@@ -22,6 +24,14 @@ bool IsListedName(const std::wstring& lowered) {
   return lowered != CHANNEL_PREFS_NAME;
 }
 
+// Established with Firefox ESR: it reads every file whose name ends in
+// ".js" in any letter case (".hidden.js", "x.JS" and "a.js.js" too, not
+// "x.js.bak"), channel-prefs.js among them.
+bool IsReadByFirefox(const std::wstring& name) {
+  const size_t extension = std::size(kJsExtension) - 1;
+  return name.size() >= extension && AsciiLower(name.substr(name.size() - extension)) == kJsExtension;
+}
+
 }  // namespace
 
 void ListPrefJsFiles(const std::wstring& dir, PrefNameSet& names) {
@@ -36,6 +46,23 @@ void ListPrefJsFiles(const std::wstring& dir, PrefNameSet& names) {
     std::wstring lowered = AsciiLower(entry.cFileName);
     if (IsListedName(lowered)) names.insert(std::move(lowered));
   } while (FindNextFileW(search.get(), &entry));
+}
+
+std::vector<std::wstring> ListPrefFilesInReadingOrder(const std::wstring& dir) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW entry;
+  unique_find search(FindFirstFileW((dir + L"\\*").c_str(), &entry));
+  if (!search) return names;
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsReadByFirefox(entry.cFileName)) {
+      names.emplace_back(entry.cFileName);
+    }
+  } while (FindNextFileW(search.get(), &entry));
+  // Established with Firefox ESR: names compared character by character,
+  // case-sensitive, read from the greatest to the least, so "!.js" comes
+  // last and wins over "channel-prefs.js", "Z.js" and "0.js".
+  std::sort(names.begin(), names.end(), std::greater<std::wstring>());
+  return names;
 }
 
 }  // namespace pelorin

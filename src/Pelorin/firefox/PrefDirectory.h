@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace pelorin {
 
@@ -17,5 +18,9 @@ using PrefNameSet = std::set<std::wstring>;
 // Clears `names` and fills it with the *.js files of `dir` (not
 // "channel-prefs.js", not directories, not names with ".js" elsewhere).
 void ListPrefJsFiles(const std::wstring& dir, PrefNameSet& names);
+
+// The files Firefox itself reads from `dir`, as named, in the order it reads
+// them; a later file's value replaces an earlier one's.
+std::vector<std::wstring> ListPrefFilesInReadingOrder(const std::wstring& dir);
 
 }  // namespace pelorin

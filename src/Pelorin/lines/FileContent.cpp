@@ -82,11 +82,13 @@ bool IsPresent(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::string ReadFileContentW(const std::wstring& path) {
-  if (!IsPresent(path)) return std::string();
+std::string ReadFileContentW(const std::wstring& path) { return TryReadFileContentW(path).value_or(std::string()); }
+
+std::optional<std::string> TryReadFileContentW(const std::wstring& path) {
+  if (!IsPresent(path)) return std::nullopt;
   unique_file file(file_calls().create_file(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return std::string();
+  if (!file) return std::nullopt;
 
   // A preference file of 4 GiB or more is not Firefox's and cannot be held
   // in one read; it reads as unreadable rather than as a truncated copy.
@@ -95,14 +97,14 @@ std::string ReadFileContentW(const std::wstring& path) {
   DWORD high = 0;
   SetLastError(NO_ERROR);
   const DWORD size = GetFileSize(file.get(), &high);
-  if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) return std::string();
+  if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) return std::nullopt;
 
   std::string bytes(size, '\0');
   DWORD read = 0;
   if (!file_calls().read_file(file.get(), &bytes[0], size, &read, nullptr)) {
     std::printf("ReadFile failed, %ld\n", static_cast<long>(GetLastError()));
     std::fflush(stdout);
-    return std::string();
+    return std::nullopt;
   }
   bytes.resize(read);
   return bytes;

@@ -4,6 +4,7 @@
 // either the old file or the new one, never a file cut off in the middle.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,10 @@ bool IsPresent(const std::wstring& path);
 // The whole file as bytes; a missing, unreadable or directory path reads as
 // an empty string.
 std::string ReadFileContentW(const std::wstring& path);
+
+// The whole file as bytes, or nullopt when it is missing, a directory or
+// cannot be read: for a reader that must tell an empty file from none.
+std::optional<std::string> TryReadFileContentW(const std::wstring& path);
 
 // Replaces the file's content with `bytes`, creating the file when it is
 // missing. On failure the target keeps its old bytes (or stays missing), no

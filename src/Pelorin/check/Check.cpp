@@ -1,0 +1,340 @@
+#include "check/Check.h"
+
+#include <windows.h>
+
+#include <initializer_list>
+
+#include "autoconfig/CfgLines.h"
+#include "autoconfig/LoaderLines.h"
+#include "check/OtherInstalls.h"
+#include "check/Policies.h"
+#include "firefox/InstallPath.h"
+#include "firefox/PrefDirectory.h"
+#include "lines/FileContent.h"
+#include "lines/Lines.h"
+#include "proxy/InlineProxy.h"
+
+namespace pelorin {
+
+namespace {
+
+constexpr wchar_t kBrowserListName[] = L"HKLM\\SOFTWARE\\WOW6432Node\\Clients\\StartMenuInternet";
+constexpr wchar_t kAgentCommonKey[] = L"SOFTWARE\\Tervia\\Agent\\Common";
+// Established with Firefox ESR: without any general.config.obscure_value
+// line Firefox uses 13, and it runs a plain autoconfig file only with 0.
+constexpr char kObscureDefault[] = "13";
+constexpr char kObscurePlain[] = "0";
+
+std::string Utf8(const std::wstring& text) { return WideToUtf8(text); }
+
+std::string QuotedName(std::string_view marker) { return std::string(marker.substr(1, marker.size() - 2)); }
+
+bool SamePath(const std::wstring& one, const std::wstring& other) { return AsciiLower(one) == AsciiLower(other); }
+
+// A whole line equal to a constant, ignoring the blanks and "\r" around it,
+// which Firefox ignores too.
+bool IsOwnLine(Line line, std::initializer_list<std::string_view> constants) {
+  const std::string_view trimmed = TrimLine(line);
+  for (std::string_view constant : constants) {
+    if (trimmed == constant) return true;
+  }
+  return false;
+}
+
+std::vector<std::string_view> ModeLines(CheckMode mode) {
+  switch (mode) {
+    case CheckMode::kZarn:
+      return {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES, CFG_LINE_ENTERPRISE_ROOTS, CFG_LINE_PKIX,
+              CFG_LINE_BUILTIN_CERTS};
+    case CheckMode::kTovk: return {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES, CFG_LINE_ENTERPRISE_ROOTS};
+    case CheckMode::kDlp: break;
+  }
+  std::vector<std::string_view> lines{CFG_LINE_ENTERPRISE_ROOTS};
+  // The DLP start locks the proxy only while the inline proxy is in force.
+  if (IsInlineProxyEnabled() != 0) lines.insert(lines.end(), {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES});
+  lines.insert(lines.end(), {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES});
+  return lines;
+}
+
+// The certificate lines are written by ZARN only. Otherwise the first of the
+// library's lines tells the writer: DLP puts its scope lines first, the web
+// modes their proxy and enterprise-roots lines.
+std::optional<CheckMode> ModeFromLines(const LineList& lines) {
+  for (Line line : lines) {
+    if (IsOwnLine(line, {CFG_LINE_PKIX, CFG_LINE_BUILTIN_CERTS})) return CheckMode::kZarn;
+  }
+  for (Line line : lines) {
+    if (IsOwnLine(line, {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES})) return CheckMode::kDlp;
+    if (IsOwnLine(line, {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES, CFG_LINE_ENTERPRISE_ROOTS})) {
+      return CheckMode::kTovk;
+    }
+  }
+  return std::nullopt;
+}
+
+std::wstring RecordedCfgPath() {
+  wchar_t path[MAX_PATH * 2] = {};
+  DWORD bytes = sizeof path - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, kAgentCommonKey, L"FFCFG", RRF_RT_REG_SZ, nullptr, path, &bytes) !=
+      ERROR_SUCCESS) {
+    return std::wstring();
+  }
+  return path;
+}
+
+// What the preference files leave in the two loader preferences.
+struct LoaderPrefs {
+  std::optional<std::string> filename;
+  std::wstring filename_file;
+  std::string obscure = kObscureDefault;
+  std::wstring obscure_file;
+  std::wstring named_expected;  // the last file that named the expected autoconfig file
+  std::wstring set_plain;       // the last file that set obscure_value to 0
+};
+
+// Established with Firefox ESR: defaults\pref is read first, then
+// browser\defaults\preferences, each in its reading order, and a later
+// file's value replaces an earlier one's. A statement cut off ends its file
+// without blocking Firefox, which the reader matches by skipping lines it
+// cannot parse.
+LoaderPrefs ReadLoaderPrefs(const std::wstring& install_dir, const std::wstring& expected_name) {
+  const std::string filename_pref = QuotedName(MARKER_FILENAME);
+  const std::string obscure_pref = QuotedName(MARKER_OBSCURE_VALUE);
+  LoaderPrefs prefs;
+  for (const wchar_t* folder : {L"\\defaults\\pref", L"\\browser\\defaults\\preferences"}) {
+    const std::wstring dir = install_dir + folder;
+    for (const std::wstring& name : ListPrefFilesInReadingOrder(dir)) {
+      const std::wstring path = dir + L"\\" + name;
+      const std::string content = ReadFileContentW(path);
+      for (Line line : SplitLines(content)) {
+        std::optional<Statement> statement = ParseStatement(line);
+        if (!statement || statement->function != "pref" || !statement->value) continue;
+        if (statement->name == filename_pref && statement->value->kind == PrefValue::Kind::kString) {
+          prefs.filename = statement->value->text;
+          prefs.filename_file = path;
+          if (SamePath(Utf8ToWide(prefs.filename.value()), expected_name)) prefs.named_expected = path;
+        } else if (statement->name == obscure_pref) {
+          prefs.obscure = statement->value->text;
+          prefs.obscure_file = path;
+          if (prefs.obscure == kObscurePlain) prefs.set_plain = path;
+        }
+      }
+    }
+  }
+  return prefs;
+}
+
+// Established with Firefox ESR, statement by statement after the first
+// line (which Firefox skips): the last lockPref sets value and lock;
+// defaultPref changes nothing while the preference is locked; pref() keeps a
+// user value that shows only once unlockPref removes the lock; clearPref
+// drops that user value only.
+struct Simulation {
+  std::optional<PrefValue> default_value;
+  std::optional<PrefValue> user_value;
+  bool locked = false;
+  size_t last_change = 0;  // index of the last statement that changed something
+  bool library_line = false;
+
+  std::optional<PrefValue> Reported() const { return locked || !user_value ? default_value : user_value; }
+};
+
+Simulation Simulate(const LineList& lines, const PrefVerdict& pref, std::string_view constant) {
+  Simulation result;
+  for (size_t index = 1; index < lines.size(); ++index) {
+    if (IsOwnLine(lines[index], {constant})) result.library_line = true;
+    std::optional<Statement> statement = ParseStatement(lines[index]);
+    if (!statement || statement->name != pref.name) continue;
+    const std::string& function = statement->function;
+    if (function == "lockPref" && statement->value) {
+      result.default_value = statement->value;
+      result.locked = true;
+    } else if (function == "defaultPref" && statement->value) {
+      if (!result.locked) result.default_value = statement->value;
+    } else if (function == "pref" && statement->value) {
+      result.user_value = statement->value;
+    } else if (function == "clearPref") {
+      result.user_value.reset();
+    } else if (function == "unlockPref") {
+      result.locked = false;
+    } else {
+      continue;
+    }
+    result.last_change = index;
+  }
+  return result;
+}
+
+class Checker {
+ public:
+  explicit Checker(CheckResult& result) : result_(result) {}
+
+  void Run(std::optional<CheckMode> mode) {
+    result_.mode = mode;
+    result_.install_dir = FindFirefoxInstallPath();
+    const bool installed = CheckInstall();
+    LineList lines;
+    std::string content;
+    bool loaded = false;
+    if (installed) loaded = CheckLoaderAndReadCfg(content, lines);
+    if (!result_.mode && !lines.empty()) {
+      result_.mode = ModeFromLines(lines);
+      result_.mode_from_file = result_.mode.has_value();
+    }
+    if (!result_.mode) {
+      if (installed) Add("mode-unknown", result_.autoconfig_file,
+                         "It holds none of the library's lines, so the mode cannot be told: run the mode's start, "
+                         "or name the mode.");
+    } else {
+      const std::vector<std::string_view> constants = ModeLines(*result_.mode);
+      for (std::string_view constant : constants) {
+        const Statement statement = ParseStatement(constant).value();
+        result_.prefs.push_back({statement.name, *statement.value, statement.function == "lockPref", false});
+      }
+      if (loaded) CheckPrefs(lines, constants);
+      if (installed) CheckPolicies();
+    }
+    for (Finding& finding : FindOtherInstalls(result_.install_dir)) result_.findings.push_back(std::move(finding));
+  }
+
+ private:
+  void Add(const char* code, const std::wstring& subject, const std::string& message) {
+    result_.findings.push_back({code, subject, message});
+  }
+
+  bool CheckInstall() {
+    if (result_.install_dir.empty()) {
+      Add("firefox-not-registered", kBrowserListName,
+          "No Firefox is registered here, so the agent controls none: install Firefox or repair its registration.");
+      return false;
+    }
+    const DWORD attributes = GetFileAttributesW(result_.install_dir.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      Add("install-folder-missing", result_.install_dir,
+          "Firefox's registered install folder does not exist: reinstall Firefox or repair its registration.");
+      return false;
+    }
+    return true;
+  }
+
+  // Returns whether Firefox will run the autoconfig file; fills the lines of
+  // the file it will run, or of the agent's file when it runs none.
+  bool CheckLoaderAndReadCfg(std::string& content, LineList& lines) {
+    const std::wstring& install = result_.install_dir;
+    std::wstring expected = RecordedCfgPath();
+    if (expected.empty()) expected = install + L"\\" + DEFAULT_CFG_NAME;
+    const std::wstring expected_name = expected.substr(expected.find_last_of(L"\\/") + 1);
+    const LoaderPrefs prefs = ReadLoaderPrefs(install, expected_name);
+    const std::wstring default_loader = install + L"\\defaults\\pref\\" + DEFAULT_LOADER_NAME;
+    result_.loader_file = prefs.filename ? prefs.filename_file : default_loader;
+    result_.autoconfig_file = prefs.filename ? install + L"\\" + Utf8ToWide(*prefs.filename) : expected;
+    bool loaded = prefs.filename.has_value();
+
+    if (!prefs.filename) {
+      Add("loader-missing", default_loader,
+          "No preference file names an autoconfig file, so Firefox runs none: run the mode's start to write the "
+          "loader file.");
+    } else if (!SamePath(result_.autoconfig_file, expected)) {
+      if (!prefs.named_expected.empty()) {
+        Add("loader-overridden", prefs.filename_file,
+            "Firefox reads this file after " + Utf8(prefs.named_expected) + " and takes its autoconfig file " +
+                *prefs.filename + " instead of the agent's: remove its general.config.filename line.");
+      } else {
+        Add("loader-wrong-file", prefs.filename_file,
+            "It names the autoconfig file " + *prefs.filename + ", not the agent's " + Utf8(expected) +
+                ": run the mode's start again.");
+      }
+    }
+    if (prefs.obscure != kObscurePlain) {
+      loaded = false;
+      if (!prefs.set_plain.empty()) {
+        Add("loader-overridden", prefs.obscure_file,
+            "Firefox reads this file after " + Utf8(prefs.set_plain) + " and takes its general.config.obscure_value " +
+                prefs.obscure + ", so it skips the autoconfig file: remove that line.");
+      } else {
+        Add("loader-obscure-value", prefs.obscure_file.empty() ? result_.loader_file : prefs.obscure_file,
+            "Firefox skips a plain autoconfig file unless general.config.obscure_value is 0, and here it is " +
+                prefs.obscure + ": run the mode's start again.");
+      }
+    }
+
+    std::optional<std::string> read = TryReadFileContentW(result_.autoconfig_file);
+    if (!read) {
+      if (IsPresent(result_.autoconfig_file)) {
+        Add("cfg-unreadable", result_.autoconfig_file,
+            "The autoconfig file cannot be read: give Firefox's users read access to it.");
+      } else if (prefs.filename) {
+        Add("cfg-missing", result_.autoconfig_file,
+            "The autoconfig file the loader names does not exist: run the mode's start again.");
+      }
+      return false;
+    }
+    content = std::move(*read);
+    lines = SplitLines(content);
+    // Established with Firefox ESR: a statement cut short (a syntax error,
+    // or a call cut to an unknown name) leaves Firefox blocked at start.
+    if (!content.empty() && content.back() != '\n' && !IsCompleteLine(lines.back())) {
+      Add("cfg-cut-off", result_.autoconfig_file,
+          "Its last line is cut off, so Firefox stops at start with an autoconfig error: run the mode's start "
+          "again.");
+      loaded = false;
+    }
+    return loaded;
+  }
+
+  void CheckPrefs(const LineList& lines, const std::vector<std::string_view>& constants) {
+    for (size_t index = 0; index < constants.size(); ++index) {
+      PrefVerdict& pref = result_.prefs[index];
+      const Simulation simulation = Simulate(lines, pref, constants[index]);
+      pref.holds = (simulation.locked || !pref.lock) && simulation.Reported() == pref.value;
+      if (pref.holds) continue;
+      if (!simulation.library_line) {
+        Add("cfg-line-missing", result_.autoconfig_file,
+            "It lacks the line setting " + pref.name + " after its first line, which Firefox skips: run the mode's "
+            "start again.");
+      } else {
+        Add("cfg-foreign-line", result_.autoconfig_file,
+            "Line " + std::to_string(simulation.last_change + 1) + ", " +
+                std::string(TrimLine(lines[simulation.last_change])) + ", changes " + pref.name +
+                " after the library's line: remove it.");
+      }
+    }
+  }
+
+  // Established with Firefox ESR: a policy that gives a preference another
+  // value wins over the autoconfig lock, locked or not (the lock stays, on
+  // the policy's value). Which of the registry and policies.json wins when
+  // both set one could not be run on Linux; each is reported.
+  void CheckPolicies() {
+    for (const PolicySetting& setting : ReadPolicySettings(result_.install_dir)) {
+      for (PrefVerdict& pref : result_.prefs) {
+        if (pref.name != setting.pref || setting.value == pref.value) continue;
+        pref.holds = false;
+        Add("policy-overrides", setting.source,
+            "An enterprise policy sets " + pref.name + " to " + ValueText(setting.value) + ", which wins over the "
+            "agent's " + ValueText(pref.value) + ": remove that policy setting.");
+      }
+    }
+  }
+
+  CheckResult& result_;
+};
+
+}  // namespace
+
+const char* CheckModeName(CheckMode mode) {
+  switch (mode) {
+    case CheckMode::kZarn: return "zarn";
+    case CheckMode::kTovk: return "tovk";
+    case CheckMode::kDlp: break;
+  }
+  return "dlp";
+}
+
+CheckResult CheckFirefox(std::optional<CheckMode> mode) {
+  CheckResult result;
+  Checker(result).Run(mode);
+  return result;
+}
+
+}  // namespace pelorin
