@@ -150,3 +150,17 @@ extern "C" int Orlix_PrintMessage(const wchar_t* /*sourcePath*/, const wchar_t* 
   }
   return 0;
 }
+
+extern "C" int Orlix_GetLogPath(wchar_t* buffer, int capacity) {
+  try {
+    const std::wstring path = LogFilePath();
+    const int length = static_cast<int>(path.size());
+    if (buffer != nullptr && capacity > length) {
+      path.copy(buffer, path.size());
+      buffer[length] = L'\0';
+    }
+    return length;
+  } catch (...) {
+    return 0;
+  }
+}

@@ -16,6 +16,12 @@ extern "C" {
 ORLIX_API int Orlix_PrintMessage(const wchar_t* sourcePath, const wchar_t* function,
                                  int line, int level, const wchar_t* message);
 
+// Where the records go: %ORLIX_LOG_FILE%, else
+// %ProgramData%\Tervia\Logs\Orlix.log. Returns the path's length in
+// characters; the path and a terminator are copied only when `capacity`
+// exceeds it. `buffer` may be null when `capacity` is 0.
+ORLIX_API int Orlix_GetLogPath(wchar_t* buffer, int capacity);
+
 #ifdef __cplusplus
 }
 #endif

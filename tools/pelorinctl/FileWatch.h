@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "AgentState.h"
+#include "Report.h"
+
 namespace pelorinctl {
 
 struct FileState {
@@ -43,5 +46,23 @@ struct Change {
 };
 
 std::vector<Change> Compare(const Snapshot& before, const Snapshot& after);
+
+// What a start or a cleanup changed: the files the library may write in the
+// Firefox installation and the values it records under the agent's key.
+class ChangeWatch {
+ public:
+  // Takes the "before" state at once. `install_dir` may be empty (Firefox
+  // not found); `extra_files` are paths outside the usual places.
+  ChangeWatch(const std::wstring& install_dir, const std::vector<std::wstring>& extra_files);
+
+  // The fields "changed_files" and "changed_registry_values", against the
+  // state at this moment.
+  std::vector<Field> Changes() const;
+
+ private:
+  FileWatch watch_;
+  Snapshot files_before_;
+  RecordValues records_before_;
+};
 
 }  // namespace pelorinctl

@@ -2,14 +2,50 @@
 // failure the tool reports, never a load failure of the tool itself.
 #pragma once
 
+#include <windows.h>
+
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "Handles.h"
 #include "Pelorin.h"
-#include "ToolError.h"
+#include "base/UniqueHandle.h"
 
 namespace pelorinctl {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// A failure that leaves nothing sensible to report; ends the run with its
+// exit code and one line on standard error.
+class ToolError : public std::runtime_error {
+ public:
+  ToolError(int exit_code, const std::string& message) : std::runtime_error(message), exit_code_(exit_code) {}
+  int exit_code() const { return exit_code_; }
+
+ private:
+  int exit_code_;
+};
+
+inline ToolError Failure(const std::string& message) { return ToolError(kExitFailure, message); }
+
+struct module_traits {
+  using type = HMODULE;
+  static type invalid() noexcept { return nullptr; }
+  static void close(type h) noexcept { ::FreeLibrary(h); }
+};
+using unique_module = pelorin::unique_any<module_traits>;
+using pelorin::unique_file;
+using pelorin::unique_find;
+
+// The folder of pelorinctl.exe: the library and its logging DLL are taken
+// from there, never from the search path.
+std::wstring LibraryPath();
+
+// "major.minor.patch" from the module's VERSIONINFO, with a fourth part only
+// when it is not zero. Throws Failure when there is none.
+std::string ModuleVersion(const std::wstring& path);
 
 class Library {
  public:
@@ -29,6 +65,10 @@ class Library {
     if (fn == nullptr) throw Failure(MissingMessage({name}));
     return fn;
   }
+
+  // The library's answer; empty when Firefox is not found or the export is
+  // missing.
+  std::wstring FirefoxInstallDir();
 
   const std::vector<std::string>& missing() const { return missing_; }
   static std::string MissingMessage(const std::vector<std::string>& names);

@@ -2,20 +2,12 @@
 
 #include <windows.h>
 
-#include "Handles.h"
+#include "Library.h"
+#include "Orlix.h"
 
 namespace pelorinctl {
 
 namespace {
-
-std::wstring Environment(const wchar_t* name) {
-  DWORD length = GetEnvironmentVariableW(name, nullptr, 0);
-  if (length == 0) return std::wstring();
-  std::wstring value(length, L'\0');
-  length = GetEnvironmentVariableW(name, &value[0], length);
-  value.resize(length);
-  return value;
-}
 
 unique_file OpenShared(const std::wstring& path) {
   return unique_file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -45,15 +37,17 @@ std::string ReadFrom(const std::wstring& path, uint64_t offset) {
   return bytes;
 }
 
-}  // namespace
-
 std::wstring OrlixLogPath() {
-  std::wstring path = Environment(L"ORLIX_LOG_FILE");
-  if (!path.empty()) return path;
-  std::wstring data = Environment(L"ProgramData");
-  if (data.empty()) data = L"C:\\ProgramData";
-  return data + L"\\Tervia\\Logs\\Orlix.log";
+  HMODULE orlix = GetModuleHandleW(L"Orlix.dll");
+  auto log_path = reinterpret_cast<decltype(&Orlix_GetLogPath)>(
+      reinterpret_cast<void*>(orlix != nullptr ? GetProcAddress(orlix, "Orlix_GetLogPath") : nullptr));
+  if (log_path == nullptr) return std::wstring();
+  std::wstring path(static_cast<size_t>(log_path(nullptr, 0)) + 1, L'\0');
+  path.resize(static_cast<size_t>(log_path(&path[0], static_cast<int>(path.size()))));
+  return path;
 }
+
+}  // namespace
 
 LogTail::LogTail() : path_(OrlixLogPath()), start_(SizeOf(path_)) {}
 

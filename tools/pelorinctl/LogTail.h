@@ -9,12 +9,10 @@
 
 namespace pelorinctl {
 
-// Where Orlix.dll writes: %ORLIX_LOG_FILE%, else
-// %ProgramData%\Tervia\Logs\Orlix.log.
-std::wstring OrlixLogPath();
-
 class LogTail {
  public:
+  // Asks the Orlix.dll that Pelorin.dll loaded where it writes; without one
+  // there are no records.
   LogTail();
   // The records (one UTF-8 line each, without line end) appended since
   // construction by this process.

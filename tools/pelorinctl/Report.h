@@ -10,6 +10,8 @@ namespace pelorinctl {
 
 struct Field;
 
+// A list's item that is a section shows as one line: its scalars, blank
+// separated.
 struct Value {
   enum class Kind { Null, Bool, Int, String, List, Section };
 
@@ -17,7 +19,7 @@ struct Value {
   bool flag = false;
   int64_t number = 0;
   std::string text;
-  std::vector<std::string> items;  // List
+  std::vector<Value> items;        // List
   std::vector<Field> fields;       // Section
   // How a person sees a scalar; empty means the plain rendering.
   std::string shown;
@@ -26,7 +28,8 @@ struct Value {
   static Value Bool(bool flag, const std::string& if_true = "yes", const std::string& if_false = "no");
   static Value Int(int64_t number);
   static Value String(const std::string& text, const std::string& shown = std::string());
-  static Value List(std::vector<std::string> items);
+  static Value List(std::vector<Value> items);
+  static Value Strings(const std::vector<std::string>& texts);
   static Value Section(std::vector<Field> fields);
 };
 

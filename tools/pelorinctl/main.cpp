@@ -1,68 +1,139 @@
 // pelorinctl: runs Pelorin.dll's operations from a command line and reports
-// what they found and changed.
+// what they found and changed, or checks whether Firefox will start locked.
+#include <CLI/CLI.hpp>
+
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "CommandLine.h"
 #include "Commands.h"
 #include "Console.h"
 #include "Library.h"
 #include "LogTail.h"
-#include "ProgramFolder.h"
-#include "ToolError.h"
-#include "Version.h"
 
 using namespace pelorinctl;
 
 namespace {
 
-Outcome Dispatch(Library& library, const Options& options) {
-  switch (options.command) {
-    case Command::Start: return RunStart(library, options);
-    case Command::Cleanup: return RunCleanup(library, options);
-    default: return RunStatus(library);
-  }
+struct Command {
+  CLI::App* status = nullptr;
+  CLI::App* start = nullptr;
+  CLI::App* cleanup = nullptr;
+  CLI::App* check = nullptr;
+  std::string mode;
+  std::string loader_name;
+  std::string cfg_name;
+  Options options;
+  bool json = false;
+  bool verbose = false;
+  bool version = false;
+};
+
+void Define(CLI::App& app, Command& command) {
+  // Options of the whole tool may also follow the command's name.
+  app.fallthrough();
+  app.require_subcommand(0, 1);
+  app.add_flag("--json", command.json, "print the report as JSON (UTF-8)");
+  app.add_flag("-v,--verbose", command.verbose, "also print the log records the command produced");
+  app.add_flag("--version", command.version, "print the version of Pelorin.dll");
+  const auto mode_names = CLI::IsMember({"zarn", "tovk", "dlp"}, CLI::ignore_case);
+  // CLI11 takes the next argument as the value even when it is an option.
+  const auto file_name = CLI::Validator(
+      [](const std::string& name) { return name.rfind('-', 0) == 0 ? "a file name, not an option, is needed" : ""; },
+      "NAME");
+
+  command.status = app.add_subcommand("status", "Firefox install directory, configured preference and autoconfig "
+                                                "files, inline proxy state, the agent's registry values and files");
+  command.start = app.add_subcommand("start", "put Firefox into a protection mode, then list the files and "
+                                              "registry values that changed");
+  command.start->add_option("mode", command.mode, "zarn, tovk or dlp")->required()->transform(mode_names);
+  command.start->add_option("--loader", command.loader_name, "preference loader file name (default: the library's)")
+      ->check(file_name);
+  command.start->add_option("--cfg", command.cfg_name, "autoconfig file name (default: the library's)")
+      ->check(file_name);
+  command.start->add_flag("--uninitialize", command.options.uninitialize,
+                          "call PelorinUninitialize afterwards, as the agent does when it unloads the library");
+  command.cleanup = app.add_subcommand("cleanup", "take the library's lines out of the recorded autoconfig file");
+  command.cleanup->add_flag("--only-proxy", command.options.only_proxy, "take out only the proxy lines");
+  command.check = app.add_subcommand("check", "whether Firefox will start with the mode's preferences locked, and "
+                                              "what stands in the way; reads only. Exit status 0: every lock will "
+                                              "hold, 1: a finding stands in the way, 2: usage error or the check "
+                                              "failed");
+  command.check->add_option("--mode", command.mode, "zarn, tovk or dlp (default: read from the autoconfig file)")
+      ->transform(mode_names);
 }
 
-int RunCommand(const Options& options) {
-  LogTail log;
+int RunCommand(Command& command) {
+  Options& options = command.options;
+  options.loader_name = FromUtf8(command.loader_name);
+  options.cfg_name = FromUtf8(command.cfg_name);
+  const std::map<std::string, Mode> modes{{"zarn", Mode::Zarn}, {"tovk", Mode::Tovk}, {"dlp", Mode::Dlp}};
+  if (!command.mode.empty()) options.mode = modes.at(command.mode);
+
   Outcome outcome;
-  {
+  std::vector<std::string> records;
+  if (command.check->parsed()) {
+    outcome = RunCheck(options);
+  } else {
     LibraryOutputToStderr redirect;
     Library library(LibraryPath());
-    outcome = Dispatch(library, options);
+    LogTail log;
+    if (command.start->parsed()) {
+      outcome = RunStart(library, options);
+    } else if (command.cleanup->parsed()) {
+      outcome = RunCleanup(library, options);
+    } else {
+      outcome = RunStatus(library);
+    }
+    records = log.NewRecords();
   }
-  if (options.verbose) outcome.report.push_back({"log", "Log records", Value::List(log.NewRecords())});
-  WriteOut(options.json ? RenderJson(outcome.report) : RenderText(outcome.report));
+  if (command.verbose) outcome.report.push_back({"log", "Log records", Value::Strings(records)});
+  WriteOut(command.json ? RenderJson(outcome.report) : RenderText(outcome.report));
   if (outcome.failure.empty()) return kExitSuccess;
   WriteErr("pelorinctl: " + outcome.failure + "\n");
   return kExitFailure;
 }
 
-int Run(const Options& options) {
-  switch (options.command) {
-    case Command::Help:
-      WriteOut(UsageText());
-      return kExitSuccess;
-    case Command::Version:
-      WriteOut("Pelorin.dll " + ModuleVersion(LibraryPath()) + "\n");
-      return kExitSuccess;
-    default:
-      return RunCommand(options);
+int Run(CLI::App& app, Command& command, std::vector<std::string> arguments) {
+  try {
+    app.parse(arguments);
+  } catch (const CLI::CallForHelp&) {
+    WriteOut(app.help());
+    return kExitSuccess;
+  } catch (const CLI::ParseError& error) {
+    WriteErr(std::string("pelorinctl: ") + error.what() + "\n");
+    return kExitUsage;
   }
+  if (command.version) {
+    WriteOut("Pelorin.dll " + ModuleVersion(LibraryPath()) + "\n");
+    return kExitSuccess;
+  }
+  if (app.get_subcommands().empty()) {
+    WriteErr("pelorinctl: no command given (try --help)\n");
+    return kExitUsage;
+  }
+  return RunCommand(command);
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   PrepareStreams();
+  CLI::App app("Drives Pelorin.dll (loaded from this program's folder) as the agent does.", "pelorinctl");
+  Command command;
+  std::vector<std::string> arguments;
+  // CLI11 takes the arguments last first.
+  for (int index = argc - 1; index > 0; --index) arguments.push_back(ToUtf8(argv[index]));
   try {
-    return Run(ParseCommandLine(std::vector<std::wstring>(argv + 1, argv + argc)));
+    Define(app, command);
+    return Run(app, command, std::move(arguments));
   } catch (const ToolError& error) {
     WriteErr(std::string("pelorinctl: ") + error.what() + "\n");
     return error.exit_code();
   } catch (const std::exception& error) {
     WriteErr(std::string("pelorinctl: ") + error.what() + "\n");
-    return kExitFailure;
+    // A check that cannot finish must not read as a finding.
+    return command.check != nullptr && command.check->parsed() ? kExitUsage : kExitFailure;
   }
 }

@@ -1,0 +1,73 @@
+#include "Commands.h"
+#include "Console.h"
+#include "check/Check.h"
+
+namespace pelorinctl {
+
+namespace {
+
+Value PathOrNone(const std::wstring& path, const char* when_empty) {
+  return path.empty() ? Value::Null(when_empty) : Value::String(ToUtf8(path));
+}
+
+// Typed as Firefox types it, so that a script can compare it with what
+// Firefox reports.
+Value PrefValueOf(const pelorin::PrefValue& value) {
+  Value typed = Value::String(value.text);
+  if (value.kind == pelorin::PrefValue::Kind::kNumber) typed = Value::Int(std::stoll(value.text));
+  if (value.kind == pelorin::PrefValue::Kind::kBool) typed = Value::Bool(value.text == "true");
+  typed.shown = pelorin::ValueText(value);
+  return typed;
+}
+
+std::optional<pelorin::CheckMode> LibraryMode(const std::optional<Mode>& mode) {
+  if (!mode) return std::nullopt;
+  switch (*mode) {
+    case Mode::Zarn: return pelorin::CheckMode::kZarn;
+    case Mode::Tovk: return pelorin::CheckMode::kTovk;
+    default: return pelorin::CheckMode::kDlp;
+  }
+}
+
+}  // namespace
+
+Outcome RunCheck(const Options& options) {
+  const pelorin::CheckResult result = pelorin::CheckFirefox(LibraryMode(options.mode));
+  Outcome outcome;
+  Report& report = outcome.report;
+  Value mode = Value::Null("(unknown)");
+  if (result.mode) {
+    const char* source = result.mode_from_file ? " (from the autoconfig file)" : "";
+    mode = Value::String(pelorin::CheckModeName(*result.mode), pelorin::CheckModeName(*result.mode) + std::string(source));
+  }
+  report.push_back({"mode", "Mode", mode});
+  report.push_back({"mode_from_file", "Mode read from file", Value::Bool(result.mode_from_file)});
+  report.push_back({"firefox_install_dir", "Firefox install directory", PathOrNone(result.install_dir, "(not found)")});
+  report.push_back({"loader_file", "Loader file", PathOrNone(result.loader_file, "(none)")});
+  report.push_back({"autoconfig_file", "Autoconfig file", PathOrNone(result.autoconfig_file, "(none)")});
+
+  std::vector<Value> prefs;
+  for (const pelorin::PrefVerdict& pref : result.prefs) {
+    prefs.push_back(Value::Section({{"name", "", Value::String(pref.name)},
+                                    {"value", "", PrefValueOf(pref.value)},
+                                    {"locked", "", Value::Bool(pref.lock, "locked", "default")},
+                                    {"holds", "", Value::Bool(pref.holds, "holds", "DOES NOT HOLD")}}));
+  }
+  report.push_back({"preferences", "Preferences", Value::List(prefs)});
+
+  std::vector<Value> findings;
+  for (const pelorin::Finding& finding : result.findings) {
+    const std::string subject = ToUtf8(finding.subject);
+    findings.push_back(Value::Section({{"code", "", Value::String(finding.code, "[" + finding.code + "]")},
+                                       {"subject", "", Value::String(subject, subject + ":")},
+                                       {"message", "", Value::String(finding.message)}}));
+  }
+  report.push_back({"findings", "Findings", Value::List(findings)});
+  report.push_back({"locked", "Firefox starts locked", Value::Bool(result.AllHold())});
+  if (!result.AllHold()) {
+    outcome.failure = std::to_string(result.findings.size()) + " finding(s) stand in the way of the mode's locks";
+  }
+  return outcome;
+}
+
+}  // namespace pelorinctl
