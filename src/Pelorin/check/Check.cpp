@@ -173,16 +173,17 @@ class Checker {
     result_.mode = mode;
     result_.install_dir = FindFirefoxInstallPath();
     const bool installed = CheckInstall();
-    LineList lines;
-    std::string content;
     bool loaded = false;
-    if (installed) loaded = CheckLoaderAndReadCfg(content, lines);
-    if (!result_.mode && !lines.empty()) {
-      result_.mode = ModeFromLines(lines);
+    if (installed) {
+      const bool named = CheckLoader();
+      loaded = ReadCfg() && named;
+    }
+    if (!result_.mode) {
+      result_.mode = ModeFromLines(SplitLines(agent_content_));
       result_.mode_from_file = result_.mode.has_value();
     }
     if (!result_.mode) {
-      if (installed) Add("mode-unknown", result_.autoconfig_file,
+      if (installed) Add("mode-unknown", expected_cfg_,
                          "It holds none of the library's lines, so the mode cannot be told: run the mode's start, "
                          "or name the mode.");
     } else {
@@ -191,7 +192,7 @@ class Checker {
         const Statement statement = ParseStatement(constant).value();
         result_.prefs.push_back({statement.name, *statement.value, statement.function == "lockPref", false});
       }
-      if (loaded) CheckPrefs(lines, constants);
+      if (loaded) CheckPrefs(SplitLines(firefox_content_), constants);
       if (installed) CheckPolicies();
     }
     for (Finding& finding : FindOtherInstalls(result_.install_dir)) result_.findings.push_back(std::move(finding));
@@ -217,11 +218,11 @@ class Checker {
     return true;
   }
 
-  // Returns whether Firefox will run the autoconfig file; fills the lines of
-  // the file it will run, or of the agent's file when it runs none.
-  bool CheckLoaderAndReadCfg(std::string& content, LineList& lines) {
+  // Whether Firefox will run an autoconfig file, and which.
+  bool CheckLoader() {
     const std::wstring& install = result_.install_dir;
-    std::wstring expected = RecordedCfgPath();
+    std::wstring& expected = expected_cfg_;
+    expected = RecordedCfgPath();
     if (expected.empty()) expected = install + L"\\" + DEFAULT_CFG_NAME;
     const std::wstring expected_name = expected.substr(expected.find_last_of(L"\\/") + 1);
     const LoaderPrefs prefs = ReadLoaderPrefs(install, expected_name);
@@ -234,7 +235,10 @@ class Checker {
       Add("loader-missing", default_loader,
           "No preference file names an autoconfig file, so Firefox runs none: run the mode's start to write the "
           "loader file.");
-    } else if (!SamePath(result_.autoconfig_file, expected)) {
+    }
+    own_file_ = SamePath(result_.autoconfig_file, expected);
+    agent_content_ = ReadFileContentW(expected);
+    if (prefs.filename && !own_file_) {
       if (!prefs.named_expected.empty()) {
         Add("loader-overridden", prefs.filename_file,
             "Firefox reads this file after " + Utf8(prefs.named_expected) + " and takes its autoconfig file " +
@@ -245,7 +249,8 @@ class Checker {
                 ": run the mode's start again.");
       }
     }
-    if (prefs.obscure != kObscurePlain) {
+    // Without a filename line nothing is run whatever the obscure value.
+    if (prefs.filename && prefs.obscure != kObscurePlain) {
       loaded = false;
       if (!prefs.set_plain.empty()) {
         Add("loader-overridden", prefs.obscure_file,
@@ -257,29 +262,33 @@ class Checker {
                 prefs.obscure + ": run the mode's start again.");
       }
     }
+    return loaded;
+  }
 
+  // Reads the file Firefox will run; whether Firefox can run it to its end.
+  bool ReadCfg() {
     std::optional<std::string> read = TryReadFileContentW(result_.autoconfig_file);
     if (!read) {
       if (IsPresent(result_.autoconfig_file)) {
         Add("cfg-unreadable", result_.autoconfig_file,
             "The autoconfig file cannot be read: give Firefox's users read access to it.");
-      } else if (prefs.filename) {
+      } else {
         Add("cfg-missing", result_.autoconfig_file,
-            "The autoconfig file the loader names does not exist: run the mode's start again.");
+            "The autoconfig file does not exist: run the mode's start again.");
       }
       return false;
     }
-    content = std::move(*read);
-    lines = SplitLines(content);
+    firefox_content_ = std::move(*read);
+    const std::string& content = firefox_content_;
     // Established with Firefox ESR: a statement cut short (a syntax error,
     // or a call cut to an unknown name) leaves Firefox blocked at start.
-    if (!content.empty() && content.back() != '\n' && !IsCompleteLine(lines.back())) {
+    if (!content.empty() && content.back() != '\n' && !IsCompleteLine(content.substr(content.rfind('\n') + 1))) {
       Add("cfg-cut-off", result_.autoconfig_file,
           "Its last line is cut off, so Firefox stops at start with an autoconfig error: run the mode's start "
           "again.");
-      loaded = false;
+      return false;
     }
-    return loaded;
+    return true;
   }
 
   void CheckPrefs(const LineList& lines, const std::vector<std::string_view>& constants) {
@@ -287,7 +296,8 @@ class Checker {
       PrefVerdict& pref = result_.prefs[index];
       const Simulation simulation = Simulate(lines, pref, constants[index]);
       pref.holds = (simulation.locked || !pref.lock) && simulation.Reported() == pref.value;
-      if (pref.holds) continue;
+      // Another file's lines are not the agent's to fix: the loader finding says why.
+      if (pref.holds || !own_file_) continue;
       if (!simulation.library_line) {
         Add("cfg-line-missing", result_.autoconfig_file,
             "It lacks the line setting " + pref.name + " after its first line, which Firefox skips: run the mode's "
@@ -318,6 +328,10 @@ class Checker {
   }
 
   CheckResult& result_;
+  std::wstring expected_cfg_;    // the agent's autoconfig file
+  bool own_file_ = false;        // Firefox will run the agent's autoconfig file
+  std::string firefox_content_;  // of the file Firefox will run
+  std::string agent_content_;    // of the agent's file
 };
 
 }  // namespace
