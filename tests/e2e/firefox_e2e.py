@@ -12,6 +12,7 @@ same way.
 """
 
 import argparse
+import json
 import os
 import shutil
 import sys
@@ -110,8 +111,45 @@ class FirefoxEndToEnd(unittest.TestCase):
         self.prefix.import_reg(wine.blocked_addon_policy_reg())
         self.prefix.start_service(wine.SERVICE_NAME, self.service_exe)
 
-    def assertFirefoxReports(self, expected):
+    def check(self):
+        """pelorinctl --json check: its exit code and report. The report is
+        the JSON object at the start of the output; a line on standard error
+        may follow it."""
+        code, text = self.prefix.run([self.ctl.exe, "--json", "check"], check=False)
+        try:
+            report, _ = json.JSONDecoder().raw_decode(text)
+        except ValueError:
+            self.fail("check printed no JSON (exit %d):\n%s" % (code, text))
+        return code, report
+
+    def assertCheckAgrees(self, report, prefs):
+        wrong = []
+        for verdict in report["preferences"]:
+            got = prefs[verdict["name"]]
+            want = verdict["value"]
+            at_value = type(got.value) is type(want) and got.value == want
+            in_force = at_value and (got.locked or not verdict["locked"])
+            if in_force != verdict["holds"]:
+                wrong.append("%-40s check: %s %s  Firefox: %s %s" % (
+                    verdict["name"], "holds" if verdict["holds"] else "fails", firefox.format_value(want),
+                    firefox.format_value(got.value), "locked" if got.locked else "-"))
+        if wrong:
+            self.fail("check's verdicts differ from Firefox:\n" + "\n".join(wrong) + "\n" +
+                      json.dumps(report["findings"], indent=2))
+
+    def assertFirefoxReports(self, expected, findings=(), mode=None):
+        """Runs check, starts Firefox once, and holds Firefox's report
+        against `expected` and check's verdicts against Firefox's report.
+        `findings` are the codes check is to report; `mode` the mode it is to
+        read from the autoconfig file."""
+        code, report = self.check()
         prefs = self.read()
+        self.assertCheckAgrees(report, prefs)
+        self.assertEqual(sorted(findings), sorted(f["code"] for f in report["findings"]),
+                         json.dumps(report["findings"], indent=2))
+        self.assertEqual(1 if findings else 0, code)
+        if mode is not None:
+            self.assertEqual(mode, report["mode"])
         wrong = []
         for name, want in expected.items():
             base = self.untouched[name]
@@ -136,25 +174,27 @@ class FirefoxEndToEnd(unittest.TestCase):
 
     def test_zarn_locks_proxy_roots_and_certificate_checks(self):
         self.ctl("start", "zarn")
-        self.assertFirefoxReports(expect(LOADED, PROXY_LOCKED, ROOTS_LOCKED, ZARN_ONLY))
+        self.assertFirefoxReports(expect(LOADED, PROXY_LOCKED, ROOTS_LOCKED, ZARN_ONLY), mode="zarn")
 
     def test_tovk_locks_proxy_and_roots_only(self):
         self.ctl("start", "tovk")
-        self.assertFirefoxReports(expect(LOADED, PROXY_LOCKED, ROOTS_LOCKED))
+        self.assertFirefoxReports(expect(LOADED, PROXY_LOCKED, ROOTS_LOCKED), mode="tovk")
 
     def test_dlp_without_inline_proxy_leaves_proxy_unlocked(self):
         self.ctl("start", "dlp")
-        self.assertFirefoxReports(expect(LOADED, SCOPES, ROOTS_LOCKED))
+        self.assertFirefoxReports(expect(LOADED, SCOPES, ROOTS_LOCKED), mode="dlp")
 
     def test_dlp_with_inline_proxy_then_proxy_only_then_full_cleanup(self):
         self.inline_proxy_on()
         self.ctl("start", "dlp")
-        self.assertFirefoxReports(expect(LOADED, SCOPES, PROXY_LOCKED, ROOTS_LOCKED))
+        self.assertFirefoxReports(expect(LOADED, SCOPES, PROXY_LOCKED, ROOTS_LOCKED), mode="dlp")
         self.ctl("cleanup", "--only-proxy")
-        self.assertFirefoxReports(expect(LOADED, SCOPES, ROOTS_LOCKED))
+        # The inline proxy is still in force, so DLP still wants the pair.
+        self.assertFirefoxReports(expect(LOADED, SCOPES, ROOTS_LOCKED),
+                                  findings=["cfg-line-missing", "cfg-line-missing"], mode="dlp")
         self.ctl("cleanup")
         # The loader stays and names a file that is now just "//".
-        self.assertFirefoxReports(expect(LOADED))
+        self.assertFirefoxReports(expect(LOADED), findings=["mode-unknown"], mode=None)
 
     def test_foreign_autoconfig_keeps_its_own_locks(self):
         # An administrator's own loader and autoconfig file, which the agent
@@ -166,9 +206,9 @@ class FirefoxEndToEnd(unittest.TestCase):
         self.ctl("start", "tovk", "--loader", "autoconfig.js", "--cfg", "mozilla.cfg")
         corporate = {CFG_NAME: ("mozilla.cfg", False), OBSCURE: (0, False), HOMEPAGE: ("about:blank", True)}
         # The library's line comes after the foreign one, so 5 wins.
-        self.assertFirefoxReports(expect(corporate, PROXY_LOCKED, ROOTS_LOCKED))
+        self.assertFirefoxReports(expect(corporate, PROXY_LOCKED, ROOTS_LOCKED), mode="tovk")
         self.ctl("cleanup")
-        self.assertFirefoxReports(expect(corporate, {PROXY_TYPE: (1, True)}))
+        self.assertFirefoxReports(expect(corporate, {PROXY_TYPE: (1, True)}), findings=["mode-unknown"])
 
     def test_stale_loader_line_in_channel_prefs_is_gone(self):
         # channel-prefs.js sorts before zz.js, so Firefox would take its
@@ -180,8 +220,43 @@ class FirefoxEndToEnd(unittest.TestCase):
                    channel + obscure + 'pref("general.config.filename", "legacy.cfg");\n')
         self.write("legacy.cfg", '//\nlockPref("network.proxy.type", 1);\nlockPref("security.enterprise_roots.enabled", false);\n')
         self.ctl("start", "tovk", "--loader", "zz.js")
-        self.assertFirefoxReports(expect(LOADED, PROXY_LOCKED, ROOTS_LOCKED, {CHANNEL: ("esr", False)}))
+        self.assertFirefoxReports(expect(LOADED, PROXY_LOCKED, ROOTS_LOCKED, {CHANNEL: ("esr", False)}), mode="tovk")
         self.assertEqual(channel + obscure, self.content("defaults/pref/channel-prefs.js"))
+
+    # What stands in the way of the locks: one Firefox start each.
+
+    def test_check_missing_loader(self):
+        self.ctl("start", "tovk")
+        os.remove(os.path.join(self.install, "defaults", "pref", "!.js"))
+        self.assertFirefoxReports(expect(), findings=["loader-missing"], mode="tovk")
+
+    def test_check_overriding_loader(self):
+        # " .js" sorts before "!.js", so Firefox reads it later and runs its file.
+        self.ctl("start", "tovk")
+        self.write("defaults/pref/ .js", 'pref("general.config.filename", "other.cfg");\n')
+        self.write("other.cfg", '//\nlockPref("network.proxy.type", 1);\n')
+        self.assertFirefoxReports(expect({CFG_NAME: ("other.cfg", False), OBSCURE: (0, False), PROXY_TYPE: (1, True)}),
+                                  findings=["loader-overridden"], mode="tovk")
+
+    def test_check_autoconfig_file_without_one_line(self):
+        self.ctl("start", "zarn")
+        lines = self.content("cv_mozilla_V2N.cfg").splitlines(keepends=True)
+        self.write("cv_mozilla_V2N.cfg", "".join(line for line in lines if PKIX not in line))
+        self.assertFirefoxReports(expect(LOADED, PROXY_LOCKED, ROOTS_LOCKED, {BUILTIN_CERTS: (False, True)}),
+                                  findings=["cfg-line-missing"], mode="zarn")
+
+    def test_check_foreign_lines_after_the_library(self):
+        self.ctl("start", "tovk")
+        self.write("cv_mozilla_V2N.cfg", self.content("cv_mozilla_V2N.cfg") + 'lockPref("network.proxy.type", 1);\n'
+                   'unlockPref("security.enterprise_roots.enabled");\n')
+        self.assertFirefoxReports(expect(LOADED, {PROXY_TYPE: (1, True), NO_PROXIES: ("", True), ROOTS: (True, False)}),
+                                  findings=["cfg-foreign-line", "cfg-foreign-line"], mode="tovk")
+
+    def test_check_policy_overrides_the_proxy_lock(self):
+        self.ctl("start", "tovk")
+        firefox.write_policies(self.install, {"Proxy": {"Mode": "none", "Locked": True}})
+        self.assertFirefoxReports(expect(LOADED, PROXY_LOCKED, ROOTS_LOCKED, {PROXY_TYPE: (0, True)}),
+                                  findings=["policy-overrides"], mode="tovk")
 
 
 def main():

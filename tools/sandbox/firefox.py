@@ -61,11 +61,16 @@ def copy_install(dest, source=DEBIAN_FIREFOX):
 
 
 def reset_install(dest, source=DEBIAN_FIREFOX):
-    """Puts back defaults/pref and removes every top-level file the original
-    lacks (autoconfig files), without copying the whole install again."""
+    """Puts back defaults/pref and the distribution link and removes every
+    top-level file the original lacks (autoconfig files), without copying the
+    whole install again."""
     pref_dir = os.path.join(dest, "defaults", "pref")
     shutil.rmtree(pref_dir)
     shutil.copytree(os.path.join(source, "defaults", "pref"), pref_dir, symlinks=True)
+    distribution = os.path.join(dest, "distribution")
+    if os.path.isdir(distribution) and not os.path.islink(distribution):
+        shutil.rmtree(distribution)
+        os.symlink(os.path.realpath(os.path.join(source, "distribution")), distribution)
     for name in os.listdir(dest):
         path = os.path.join(dest, name)
         if not os.path.lexists(os.path.join(source, name)):
@@ -73,6 +78,19 @@ def reset_install(dest, source=DEBIAN_FIREFOX):
                 shutil.rmtree(path)
             else:
                 os.remove(path)
+
+
+def write_policies(install_dir, policies):
+    """Writes distribution/policies.json. Debian's distribution folder is a
+    link to the system's, which every Firefox of the machine reads, so the
+    copy first gets a private folder with the same content."""
+    distribution = os.path.join(install_dir, "distribution")
+    if os.path.islink(distribution):
+        target = os.path.realpath(distribution)
+        os.remove(distribution)
+        shutil.copytree(target, distribution)
+    with open(os.path.join(distribution, "policies.json"), "w") as f:
+        json.dump({"policies": policies}, f)
 
 
 def free_port():
