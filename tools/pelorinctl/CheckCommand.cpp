@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "Commands.h"
 #include "Console.h"
 #include "check/Check.h"
@@ -5,6 +7,11 @@
 namespace pelorinctl {
 
 namespace {
+
+std::string Padded(std::string text, size_t width) {
+  text.resize(std::max(text.size(), width), ' ');
+  return text;
+}
 
 Value PathOrNone(const std::wstring& path, const char* when_empty) {
   return path.empty() ? Value::Null(when_empty) : Value::String(ToUtf8(path));
@@ -41,15 +48,16 @@ Outcome RunCheck(const Options& options) {
     mode = Value::String(pelorin::CheckModeName(*result.mode), pelorin::CheckModeName(*result.mode) + std::string(source));
   }
   report.push_back({"mode", "Mode", mode});
-  report.push_back({"mode_from_file", "Mode read from file", Value::Bool(result.mode_from_file)});
   report.push_back({"firefox_install_dir", "Firefox install directory", PathOrNone(result.install_dir, "(not found)")});
   report.push_back({"loader_file", "Loader file", PathOrNone(result.loader_file, "(none)")});
   report.push_back({"autoconfig_file", "Autoconfig file", PathOrNone(result.autoconfig_file, "(none)")});
 
   std::vector<Value> prefs;
   for (const pelorin::PrefVerdict& pref : result.prefs) {
-    prefs.push_back(Value::Section({{"name", "", Value::String(pref.name)},
-                                    {"value", "", PrefValueOf(pref.value)},
+    Value value = PrefValueOf(pref.value);
+    value.shown = Padded(value.shown, 5);
+    prefs.push_back(Value::Section({{"name", "", Value::String(pref.name, Padded(pref.name, 38))},
+                                    {"value", "", value},
                                     {"locked", "", Value::Bool(pref.lock, "locked", "default")},
                                     {"holds", "", Value::Bool(pref.holds, "holds", "DOES NOT HOLD")}}));
   }
