@@ -69,7 +69,7 @@ TEST_F(Check, AutoconfigStatementsAsFirefoxRunsThem) {
       {kTovkLines, "network.proxy.type / cfg-line-missing"},  // Firefox skips the first line
       {"//\r\n" + kCfgProxyType + "\r\n" + kCfgNoProxies + "\r\n" + kCfgEnterpriseRoots, " / "},
       {"//\n" + kTovkLines + "lockPref(\"a\", 1); // cut in the comm", " / "},
-      {"//\n" + kTovkLines + "lockPref(\"network.proxy.ty", kAllTovk + " / cfg-cut-off"},
+      {"//\n" + kTovkLines + "lockPref(\"a\", 1); lockPref(\"network.proxy.ty", kAllTovk + " / cfg-cut-off"},
   };
   for (const auto& c : cases) {
     WriteBytes(firefox_.file(L"cv_mozilla_V2N.cfg"), c.content);
@@ -158,7 +158,7 @@ TEST_F(Check, RegistryPoliciesThatWinOverTheLocks) {
             std::wstring(kPolicyName) + L"\\Preferences");
 }
 
-TEST_F(Check, OtherRegisteredInstalls) {
+TEST_F(Check, RegisteredInstalls) {
   FirefoxInstall other(L"Other Firefox");
   const std::wstring command = L"\"" + firefox_.file(L"firefox.exe") + L"\"";
   const std::wstring other_command = L"\"" + other.file(L"firefox.exe") + L"\"";
@@ -192,6 +192,9 @@ TEST_F(Check, OtherRegisteredInstalls) {
   }
   registry_.DeleteTree(kBrowserListKey);
   EXPECT_EQ(CheckTovk(), kAllTovk + " / firefox-not-registered");
+  registry_.SetString(std::wstring(kBrowserListKey) + L"\\FIREFOX.EXE\\shell\\open\\command", L"",
+                      L"\"C:\\nowhere\\firefox.exe\"");
+  EXPECT_EQ(CheckTovk(), kAllTovk + " / install-folder-missing");
 }
 
 }  // namespace
