@@ -26,9 +26,10 @@ import wine  # noqa: E402
 
 ERROR_DISK_FULL = 112
 TMPFS_SIZE = "2m"
-# Less than a rewrite of the autoconfig file needs, so that the write of its
-# temporary file stops part way.
-ROOM_LEFT = 64 * 1024
+# Bytes left free, less than a rewrite of the autoconfig file needs. Wine
+# reports a write that fills the disk as a short write that succeeded, and a
+# write to a disk already full as ERROR_DISK_FULL: both must be refused.
+FULL_DISKS = [("short write", 64 * 1024), ("failed write", 0)]
 
 # The library's lines as Firefox is to see them, written out by hand.
 PKIX = 'lockPref("security.use_mozillapkix_verification", false); // Added by Corvane V2N\n'
@@ -107,11 +108,10 @@ class FullDisk(unittest.TestCase):
         with open(path, "rb") as f:
             return f.read().decode("utf-8")
 
-    def fill(self):
-        """Leaves ROOM_LEFT bytes free, give or take a page."""
+    def fill(self, room_left):
         stats = os.statvfs(self.install)
         with open(self.filler, "wb") as f:
-            f.write(b"\0" * (stats.f_bavail * stats.f_frsize - ROOM_LEFT))
+            f.write(b"\0" * (stats.f_bavail * stats.f_frsize - room_left))
 
     def listing(self):
         """Every file below the install folder except the filler."""
@@ -130,15 +130,19 @@ class FullDisk(unittest.TestCase):
         files = ["cv_mozilla_V2N.cfg", os.path.join("defaults", "pref", "!.js")]
         old = CLEANED
         for args, new in COMMANDS:
-            with self.subTest(command=" ".join(args)):
-                self.fill()
-                code, out, err = run_pelorinctl(self.prefix, *args)
-                self.assertEqual(0, code, out + err)
-                self.assertEqual(old, self.read(self.cfg))
-                self.assertEqual(files, self.listing())
-                self.assertDiskFullMessage(err)
-
-                os.remove(self.filler)
+            command = " ".join(args)
+            # Put back, so that one command's failure does not carry over.
+            self.write(self.cfg, old)
+            for disk, room_left in FULL_DISKS:
+                with self.subTest(command=command, disk=disk):
+                    self.fill(room_left)
+                    code, out, err = run_pelorinctl(self.prefix, *args)
+                    os.remove(self.filler)
+                    self.assertEqual(0, code, out + err)
+                    self.assertEqual(old, self.read(self.cfg))
+                    self.assertEqual(files, self.listing())
+                    self.assertDiskFullMessage(err)
+            with self.subTest(command=command, disk="with room"):
                 code, out, err = run_pelorinctl(self.prefix, *args)
                 self.assertEqual(0, code, out + err)
                 self.assertEqual(new, self.read(self.cfg))
