@@ -50,9 +50,9 @@ TEST(BadInput, FilesThatCannotBeReplacedStayAsTheyWere) {
     Op op;
     const char* message;  // empty when the operation has nothing to write
   } cases[] = {
-      {Obstacle::kHeldOpen, false, kZarn, "ReplaceFile %s failed with error 32"},
-      {Obstacle::kHeldOpen, false, kCleanUp, "ReplaceFile %s failed with error 32"},
-      {Obstacle::kHeldOpen, true, kDlp, "ReplaceFile %s failed with error 32"},
+      {Obstacle::kHeldOpen, false, kZarn, "MoveFileEx %s failed with error 5"},
+      {Obstacle::kHeldOpen, false, kCleanUp, "MoveFileEx %s failed with error 5"},
+      {Obstacle::kHeldOpen, true, kDlp, "MoveFileEx %s failed with error 5"},
       {Obstacle::kDirectory, false, kDlp, "MoveFileEx %s failed with error 183"},
       {Obstacle::kDirectory, false, kCleanUp, ""},
       {Obstacle::kDirectory, true, kZarn, "MoveFileEx %s failed with error 183"},

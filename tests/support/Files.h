@@ -41,6 +41,8 @@ inline std::string ReadBytes(const std::wstring& path) {
       CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING, 0, 0));
   if (!file) throw std::runtime_error("cannot open " + Narrow(path));
   std::string bytes;
+  LARGE_INTEGER size;
+  if (GetFileSizeEx(file.get(), &size)) bytes.reserve(static_cast<size_t>(size.QuadPart));
   char buffer[65536];
   for (DWORD read = 0; ReadFile(file.get(), buffer, sizeof buffer, &read, 0) && read > 0;) bytes.append(buffer, read);
   return bytes;

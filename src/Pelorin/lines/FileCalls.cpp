@@ -4,8 +4,8 @@ namespace pelorin {
 
 namespace {
 
-constexpr FileCalls kWindowsFileCalls = {&::CreateFileW,      &::ReadFile,     &::WriteFile,
-                                         &::FlushFileBuffers, &::ReplaceFileW, &::MoveFileExW};
+constexpr FileCalls kWindowsFileCalls = {&::CreateFileW, &::ReadFile, &::WriteFile, &::FlushFileBuffers,
+                                         &::MoveFileExW};
 
 const FileCalls* g_file_calls = &kWindowsFileCalls;
 

@@ -12,7 +12,6 @@ struct FileCalls {
   decltype(&::ReadFile) read_file;
   decltype(&::WriteFile) write_file;
   decltype(&::FlushFileBuffers) flush_file_buffers;
-  decltype(&::ReplaceFileW) replace_file;
   decltype(&::MoveFileExW) move_file;
 };
 

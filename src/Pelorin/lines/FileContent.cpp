@@ -25,17 +25,6 @@ bool PrintFailure(const char* step, const std::wstring& path, DWORD error) {
   return false;
 }
 
-// ReplaceFileW fails with ERROR_DIRECTORY on a relative path under Wine.
-std::wstring FullPath(const std::wstring& path) {
-  const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return path;
-  std::wstring full(size, L'\0');
-  const DWORD length = GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
-  if (length == 0 || length >= size) return path;
-  full.resize(length);
-  return full;
-}
-
 // A write that stops short without an error is the volume running out of
 // space; it counts as a failed write.
 DWORD WriteWhole(HANDLE file, std::string_view bytes) {
@@ -59,19 +48,16 @@ bool WriteTemporary(const std::wstring& temporary, const std::wstring& target, s
   return true;
 }
 
-// ReplaceFileW keeps the target's security descriptor and attributes; a
-// new target is moved into place, and MoveFileExW without a replace flag
-// fails rather than overwrite a file that appeared meanwhile.
-bool SwapIn(const std::wstring& temporary, const std::wstring& full_target, const std::wstring& target) {
-  if (IsPresent(full_target)) {
-    if (file_calls().replace_file(full_target.c_str(), temporary.c_str(), nullptr,
-                                  REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                                  nullptr)) {
-      return true;
-    }
-    return PrintFailure("ReplaceFile", target, GetLastError());
-  }
-  if (file_calls().move_file(temporary.c_str(), full_target.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+// One rename puts the new file in the target's place, so that a kill at any
+// moment leaves one whole file under the target's name. Wine's ReplaceFileW
+// moves the target aside first: a kill between its two moves left no target,
+// and the next start created it afresh without the foreign lines. Without a
+// replace flag, MoveFileExW fails rather than overwrite a file that appeared
+// meanwhile.
+bool SwapIn(const std::wstring& temporary, const std::wstring& target) {
+  DWORD flags = MOVEFILE_WRITE_THROUGH;
+  if (IsPresent(target)) flags |= MOVEFILE_REPLACE_EXISTING;
+  if (file_calls().move_file(temporary.c_str(), target.c_str(), flags)) return true;
   return PrintFailure("MoveFileEx", target, GetLastError());
 }
 
@@ -115,9 +101,8 @@ std::wstring TemporaryPathFor(const std::wstring& path) { return path + kTempora
 void RemoveLeftoverOf(const std::wstring& path) { DeleteFileW(TemporaryPathFor(path).c_str()); }
 
 bool SetFileContentW(const std::wstring& path, std::string_view bytes) {
-  const std::wstring full_target = FullPath(path);
-  const std::wstring temporary = TemporaryPathFor(full_target);
-  if (WriteTemporary(temporary, path, bytes) && SwapIn(temporary, full_target, path)) return true;
+  const std::wstring temporary = TemporaryPathFor(path);
+  if (WriteTemporary(temporary, path, bytes) && SwapIn(temporary, path)) return true;
   DeleteFileW(temporary.c_str());
   return false;
 }
