@@ -83,10 +83,19 @@ bool IsPresent(const std::wstring& path) {
 }
 
 std::string ReadFileContentW(const std::wstring& path) {
-  if (!IsPresent(path)) return std::string();
+  std::string bytes;
+  ReadFileIfPresent(path, bytes);
+  return bytes;
+}
+
+bool ReadFileIfPresent(const std::wstring& path, std::string& bytes) {
+  bytes.clear();
+  // Opening first spares a lookup of the path for every file that opens;
+  // a directory does not open, nor does a file another program holds, so a
+  // failure is told apart by its attributes.
   unique_file file(file_calls().create_file(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return std::string();
+  if (!file) return IsPresent(path);
 
   // A preference file of 4 GiB or more is not Firefox's and cannot be held
   // in one read; it reads as unreadable rather than as a truncated copy.
@@ -95,17 +104,18 @@ std::string ReadFileContentW(const std::wstring& path) {
   DWORD high = 0;
   SetLastError(NO_ERROR);
   const DWORD size = GetFileSize(file.get(), &high);
-  if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) return std::string();
+  if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) return true;
 
-  std::string bytes(size, '\0');
+  bytes.resize(size);
   DWORD read = 0;
   if (!file_calls().read_file(file.get(), &bytes[0], size, &read, nullptr)) {
     std::printf("ReadFile failed, %ld\n", static_cast<long>(GetLastError()));
     std::fflush(stdout);
-    return std::string();
+    bytes.clear();
+    return true;
   }
   bytes.resize(read);
-  return bytes;
+  return true;
 }
 
 std::wstring TemporaryPathFor(const std::wstring& path) { return path + kTemporarySuffix; }

@@ -16,6 +16,10 @@ bool IsPresent(const std::wstring& path);
 // an empty string.
 std::string ReadFileContentW(const std::wstring& path);
 
+// The same bytes into `bytes`; returns whether the file is present, which a
+// present file that cannot be read still is.
+bool ReadFileIfPresent(const std::wstring& path, std::string& bytes);
+
 // Replaces the file's content with `bytes`, creating the file when it is
 // missing. On failure the target keeps its old bytes (or stays missing), no
 // temporary file remains, and one line names the target and the step:

@@ -11,8 +11,7 @@ FileEdits::File& FileEdits::Get(const std::wstring& path) {
   if (!inserted) return files_[position->second];
   File file;
   file.path = path;
-  file.existed = pelorin::IsPresent(path);
-  if (file.existed) file.original = ReadFileContentW(path);
+  file.existed = ReadFileIfPresent(path, file.original);
   files_.push_back(std::move(file));
   return files_.back();
 }
