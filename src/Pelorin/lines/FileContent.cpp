@@ -75,6 +75,20 @@ bool SwapIn(const std::wstring& temporary, const std::wstring& full_target, cons
   return PrintFailure("MoveFileEx", target, GetLastError());
 }
 
+// Up to and including the last separator; empty for a name alone.
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t last = path.find_last_of(L"\\/:");
+  return last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
+}
+
+// A folder that cannot be listed counts as holding some, so that nothing is
+// left behind for want of a listing.
+bool HoldsLeftovers(const std::wstring& folder) {
+  WIN32_FIND_DATAW entry;
+  unique_find search(FindFirstFileW((folder + L"*" + kTemporarySuffix).c_str(), &entry));
+  return search || GetLastError() != ERROR_FILE_NOT_FOUND;
+}
+
 }  // namespace
 
 bool IsPresent(const std::wstring& path) {
@@ -120,7 +134,12 @@ bool ReadFileIfPresent(const std::wstring& path, std::string& bytes) {
 
 std::wstring TemporaryPathFor(const std::wstring& path) { return path + kTemporarySuffix; }
 
-void RemoveLeftoverOf(const std::wstring& path) { DeleteFileW(TemporaryPathFor(path).c_str()); }
+void LeftoverRemover::RemoveFor(const std::wstring& path) {
+  const std::wstring folder = FolderOf(path);
+  const auto [found, inserted] = holds_leftovers_.emplace(folder, false);
+  if (inserted) found->second = HoldsLeftovers(folder);
+  if (found->second) DeleteFileW(TemporaryPathFor(path).c_str());
+}
 
 bool SetFileContentW(const std::wstring& path, std::string_view bytes) {
   const std::wstring full_target = FullPath(path);

@@ -33,13 +33,14 @@ void FileEdits::SetContent(const std::wstring& path, std::string bytes) {
 }
 
 void FileEdits::Commit() {
+  LeftoverRemover leftovers;
   for (const File& file : files_) {
     // A missing file that is given empty content is still to be created.
     const bool changed = file.edited && (!file.existed || file.current != file.original);
     if (changed) {
       SetFileContentW(file.path, file.current);
     } else {
-      RemoveLeftoverOf(file.path);
+      leftovers.RemoveFor(file.path);
     }
   }
 }
