@@ -104,12 +104,16 @@ std::string ReadFileContentW(const std::wstring& path) {
 
 bool ReadFileIfPresent(const std::wstring& path, std::string& bytes) {
   bytes.clear();
-  // Opening first spares a lookup of the path for every file that opens;
-  // a directory does not open, nor does a file another program holds, so a
-  // failure is told apart by its attributes.
+  // Opening first spares a lookup of the path for every file that opens,
+  // and a missing file says so; a directory does not open either, nor does
+  // a file another program holds, so other failures are told apart by the
+  // attributes.
   unique_file file(file_calls().create_file(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return IsPresent(path);
+  if (!file) {
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && IsPresent(path);
+  }
 
   // A preference file of 4 GiB or more is not Firefox's and cannot be held
   // in one read; it reads as unreadable rather than as a truncated copy.
