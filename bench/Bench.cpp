@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -216,8 +215,8 @@ ULONGLONG Ticks(const FILETIME& time) {
 }
 
 void SetStamp(const std::wstring& path, DWORD flags) {
-  HANDLE handle = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, flags, nullptr);
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE handle = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, share, nullptr, OPEN_EXISTING, flags, nullptr);
   Require(handle != INVALID_HANDLE_VALUE, "opening a path to stamp");
   FILETIME stamp = {static_cast<DWORD>(kStamp), static_cast<DWORD>(kStamp >> 32)};
   Require(SetFileTime(handle, nullptr, nullptr, &stamp), "stamping a path");
@@ -225,13 +224,13 @@ void SetStamp(const std::wstring& path, DWORD flags) {
 }
 
 struct Writes {
-  ULONGLONG bytes = 0;     // the sizes of the files written, as they now are
+  ULONGLONG bytes = 0;      // the sizes of the files written, as they now are
   int folders_changed = 0;  // a file created, renamed or removed in them
 };
 
 // Looks at each folder and every file in it: what does not carry the stamp
-// was written since the last stamp. With `restamp`, stamps it again.
-Writes Inspect(const std::vector<std::wstring>& folders, bool restamp) {
+// was written since the last look, and is stamped again.
+Writes Inspect(const std::vector<std::wstring>& folders) {
   Writes writes;
   for (const std::wstring& folder : folders) {
     WIN32_FIND_DATAW entry;
@@ -241,14 +240,14 @@ Writes Inspect(const std::vector<std::wstring>& folders, bool restamp) {
       if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
       if (Ticks(entry.ftLastWriteTime) == kStamp) continue;
       writes.bytes += (static_cast<ULONGLONG>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-      if (restamp) SetStamp(folder + L"\\" + entry.cFileName, 0);
+      SetStamp(folder + L"\\" + entry.cFileName, 0);
     } while (FindNextFileW(find, &entry));
     FindClose(find);
     WIN32_FILE_ATTRIBUTE_DATA data;
     Require(GetFileAttributesExW(folder.c_str(), GetFileExInfoStandard, &data), "reading a folder's time");
     if (Ticks(data.ftLastWriteTime) != kStamp) {
       ++writes.folders_changed;
-      if (restamp) SetStamp(folder, FILE_FLAG_BACKUP_SEMANTICS);
+      SetStamp(folder, FILE_FLAG_BACKUP_SEMANTICS);
     }
   }
   return writes;
@@ -336,11 +335,11 @@ Row Time(PelorinDll& dll, const Operation& op, const Workload& work, const std::
     floors.push_back(Now() - t);
 
     prepare();
-    Inspect(work.folders(), true);
+    Inspect(work.folders());
     t = Now();
     Require(op.kind == Kind::kDlp ? op.call(dll) == 1 : op.call(dll) == 0, "the call");
     calls.push_back(Now() - t);
-    const Writes writes = Inspect(work.folders(), true);
+    const Writes writes = Inspect(work.folders());
     row.bytes_written = std::max(row.bytes_written, writes.bytes);
     row.folders_changed = std::max(row.folders_changed, writes.folders_changed);
     OrlixDouble::Clear();
@@ -430,8 +429,8 @@ Row MeasureUpToDate(const Operation& op, int lines, int pref_files) {
 }
 
 void PrintHeader(const char* floor) {
-  std::printf("| operation | autoconfig lines | pref files | bytes written | median per call (ms) | %s (ms) | ratio |\n",
-              floor);
+  std::printf("| operation | autoconfig lines | pref files | bytes written | median per call (ms) | %s (ms) ", floor);
+  std::printf("| ratio |\n");
   std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
 }
 
