@@ -59,4 +59,24 @@ TEST(FileContent, ReplacesARelativeTargetThroughATemporaryFileFirefoxSkips) {
   EXPECT_NE(temporary.substr(temporary.size() - 3), L".js");
 }
 
+// A write killed between its temporary file and the swap leaves the
+// temporary file behind; the next commit removes it beside every file it
+// read and left unchanged, in any folder, and leaves other files' alone.
+TEST(FileEdits, CommitRemovesTheLeftoversOfTheFilesItRead) {
+  TempDir dir;
+  MakeDirectory(dir / L"pref");
+  const std::wstring cfg = dir / L"a.cfg", first = dir / L"pref\\a.js", second = dir / L"pref\\b.js";
+  for (const std::wstring& path : {cfg, first, second}) WriteBytes(path, "x\n");
+  const std::wstring unread = dir / L"pref\\c.js";
+  for (const std::wstring& path : {cfg, second, unread}) WriteBytes(pelorin::TemporaryPathFor(path), "half");
+
+  pelorin::FileEdits files;
+  for (const std::wstring& path : {cfg, first, second}) files.Content(path);
+  files.Commit();
+
+  EXPECT_FALSE(FileExists(pelorin::TemporaryPathFor(cfg)));
+  EXPECT_FALSE(FileExists(pelorin::TemporaryPathFor(second)));
+  EXPECT_TRUE(FileExists(pelorin::TemporaryPathFor(unread)));
+}
+
 }  // namespace

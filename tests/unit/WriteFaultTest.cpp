@@ -82,14 +82,6 @@ struct FaultyFileSystem {
     }
     return ::FlushFileBuffers(file);
   }
-  static BOOL WINAPI Replace(LPCWSTR target, LPCWSTR replacement, LPCWSTR backup, DWORD flags, LPVOID exclude,
-                             LPVOID reserved) {
-    if (Step(false)) {
-      SetLastError(ERROR_SHARING_VIOLATION);
-      return FALSE;
-    }
-    return ::ReplaceFileW(target, replacement, backup, flags, exclude, reserved);
-  }
   static BOOL WINAPI Move(LPCWSTR from, LPCWSTR to, DWORD flags) {
     if (Step(false)) {
       SetLastError(ERROR_ACCESS_DENIED);
@@ -98,7 +90,7 @@ struct FaultyFileSystem {
     return ::MoveFileExW(from, to, flags);
   }
 
-  static constexpr pelorin::FileCalls kCalls = {&CreateFile, &::ReadFile, &Write, &Flush, &Replace, &Move};
+  static constexpr pelorin::FileCalls kCalls = {&CreateFile, &::ReadFile, &Write, &Flush, &Move};
 };
 
 // Puts the counting calls in place for the scope of a test.

@@ -61,6 +61,20 @@ bool SwapIn(const std::wstring& temporary, const std::wstring& target) {
   return PrintFailure("MoveFileEx", target, GetLastError());
 }
 
+// Up to and including the last separator; empty for a name alone.
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t last = path.find_last_of(L"\\/:");
+  return last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
+}
+
+// A folder that cannot be listed counts as holding some, so that nothing is
+// left behind for want of a listing.
+bool HoldsLeftovers(const std::wstring& folder) {
+  WIN32_FIND_DATAW entry;
+  unique_find search(FindFirstFileW((folder + L"*" + kTemporarySuffix).c_str(), &entry));
+  return search || GetLastError() != ERROR_FILE_NOT_FOUND;
+}
+
 }  // namespace
 
 bool IsPresent(const std::wstring& path) {
@@ -68,13 +82,23 @@ bool IsPresent(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::string ReadFileContentW(const std::wstring& path) { return TryReadFileContentW(path).value_or(std::string()); }
+namespace {
 
-std::optional<std::string> TryReadFileContentW(const std::wstring& path) {
-  if (!IsPresent(path)) return std::nullopt;
+enum class ReadOutcome { kMissing, kUnreadable, kRead };
+
+ReadOutcome ReadInto(const std::wstring& path, std::string& bytes) {
+  bytes.clear();
+  // Opening first spares a lookup of the path for every file that opens,
+  // and a missing file says so; a directory does not open either, nor does
+  // a file another program holds, so other failures are told apart by the
+  // attributes.
   unique_file file(file_calls().create_file(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return std::nullopt;
+  if (!file) {
+    const DWORD error = GetLastError();
+    const bool present = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && IsPresent(path);
+    return present ? ReadOutcome::kUnreadable : ReadOutcome::kMissing;
+  }
 
   // A preference file of 4 GiB or more is not Firefox's and cannot be held
   // in one read; it reads as unreadable rather than as a truncated copy.
@@ -83,22 +107,46 @@ std::optional<std::string> TryReadFileContentW(const std::wstring& path) {
   DWORD high = 0;
   SetLastError(NO_ERROR);
   const DWORD size = GetFileSize(file.get(), &high);
-  if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) return std::nullopt;
+  if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) return ReadOutcome::kUnreadable;
 
-  std::string bytes(size, '\0');
+  bytes.resize(size);
   DWORD read = 0;
   if (!file_calls().read_file(file.get(), &bytes[0], size, &read, nullptr)) {
     std::printf("ReadFile failed, %ld\n", static_cast<long>(GetLastError()));
     std::fflush(stdout);
-    return std::nullopt;
+    bytes.clear();
+    return ReadOutcome::kUnreadable;
   }
   bytes.resize(read);
+  return ReadOutcome::kRead;
+}
+
+}  // namespace
+
+std::string ReadFileContentW(const std::wstring& path) {
+  std::string bytes;
+  ReadInto(path, bytes);
   return bytes;
+}
+
+std::optional<std::string> TryReadFileContentW(const std::wstring& path) {
+  std::string bytes;
+  if (ReadInto(path, bytes) != ReadOutcome::kRead) return std::nullopt;
+  return bytes;
+}
+
+bool ReadFileIfPresent(const std::wstring& path, std::string& bytes) {
+  return ReadInto(path, bytes) != ReadOutcome::kMissing;
 }
 
 std::wstring TemporaryPathFor(const std::wstring& path) { return path + kTemporarySuffix; }
 
-void RemoveLeftoverOf(const std::wstring& path) { DeleteFileW(TemporaryPathFor(path).c_str()); }
+void LeftoverRemover::RemoveFor(const std::wstring& path) {
+  const std::wstring folder = FolderOf(path);
+  const auto [found, inserted] = holds_leftovers_.emplace(folder, false);
+  if (inserted) found->second = HoldsLeftovers(folder);
+  if (found->second) DeleteFileW(TemporaryPathFor(path).c_str());
+}
 
 bool SetFileContentW(const std::wstring& path, std::string_view bytes) {
   const std::wstring temporary = TemporaryPathFor(path);

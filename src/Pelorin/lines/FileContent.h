@@ -4,6 +4,7 @@
 // either the old file or the new one, never a file cut off in the middle.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,10 @@ std::string ReadFileContentW(const std::wstring& path);
 // cannot be read: for a reader that must tell an empty file from none.
 std::optional<std::string> TryReadFileContentW(const std::wstring& path);
 
+// The same bytes into `bytes`; returns whether the file is present, which a
+// present file that cannot be read still is.
+bool ReadFileIfPresent(const std::wstring& path, std::string& bytes);
+
 // Replaces the file's content with `bytes`, creating the file when it is
 // missing. On failure the target keeps its old bytes (or stays missing), no
 // temporary file remains, and one line names the target and the step:
@@ -31,7 +36,16 @@ bool SetFileContentW(const std::wstring& path, std::string_view bytes);
 // ".js": Firefox reads every such file of defaults\pref.
 std::wstring TemporaryPathFor(const std::wstring& path);
 
-// Removes what a process killed in the middle of SetFileContentW left.
-void RemoveLeftoverOf(const std::wstring& path);
+// Removes what a process killed in the middle of SetFileContentW left, for
+// one target after another. Each folder is listed once for leftovers: under
+// Wine a lookup of a name that is not there reads the whole folder, so a
+// lookup per preference file grows with the square of their number.
+class LeftoverRemover {
+ public:
+  void RemoveFor(const std::wstring& path);
+
+ private:
+  std::map<std::wstring, bool> holds_leftovers_;  // by folder
+};
 
 }  // namespace pelorin

@@ -1,5 +1,6 @@
 #include "lines/FileEdits.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "lines/FileContent.h"
@@ -11,8 +12,7 @@ FileEdits::File& FileEdits::Get(const std::wstring& path) {
   if (!inserted) return files_[position->second];
   File file;
   file.path = path;
-  file.existed = pelorin::IsPresent(path);
-  if (file.existed) file.original = ReadFileContentW(path);
+  file.existed = ReadFileIfPresent(path, file.original);
   files_.push_back(std::move(file));
   return files_.back();
 }
@@ -34,13 +34,14 @@ void FileEdits::SetContent(const std::wstring& path, std::string bytes) {
 }
 
 void FileEdits::Commit() {
+  LeftoverRemover leftovers;
   for (const File& file : files_) {
     // A missing file that is given empty content is still to be created.
     const bool changed = file.edited && (!file.existed || file.current != file.original);
     if (changed) {
       SetFileContentW(file.path, file.current);
     } else {
-      RemoveLeftoverOf(file.path);
+      leftovers.RemoveFor(file.path);
     }
   }
 }
@@ -54,12 +55,13 @@ int WriteLines(FileEdits& files, const std::wstring& path, const LineList& lines
     ++count;
   }
   if (count == 0) return 0;
-  std::string text;
-  text.reserve(total);
+  // Sized once and filled by plain copies, as JoinLines.
+  std::string text(total, '\0');
+  char* out = &text[0];
   for (Line line : lines) {
     if (line.empty()) continue;
-    text += line;
-    text += '\n';
+    out = std::copy(line.begin(), line.end(), out);
+    *out++ = '\n';
   }
   files.SetContent(path, std::move(text));
   return count;
