@@ -4,7 +4,7 @@
 #include <windows.h>
 #include "Capture.h"
 #include "Scene.h"
-#include "base/UniqueHandle.h"
+#include "pelorin/UniqueHandle.h"
 using namespace testing_support;
 using namespace std::string_literals;
 namespace hardening {

@@ -4,19 +4,12 @@
 
 #include <windows.h>
 
-#include "UniqueHandle.h"
+#include "pelorin/UniqueHandle.h"
 
 namespace pelorinctl {
 
-struct module_traits {
-  using type = HMODULE;
-  static type invalid() noexcept { return nullptr; }
-  static void close(type h) noexcept { ::FreeLibrary(h); }
-};
-
-using unique_module = pelorin::unique_any<module_traits>;
+using unique_module = pelorin::unique_any<HMODULE, decltype(&::FreeLibrary), ::FreeLibrary>;
 using pelorin::unique_file;
 using pelorin::unique_find;
-using pelorin::unique_hkey;
 
 }  // namespace pelorinctl
