@@ -1,4 +1,3 @@
-#define PELORIN_BUILDING
 #include "SavedRequests.h"
 
 #include <tuple>
