@@ -9,6 +9,7 @@
 #include "firefox/PrefDirectory.h"
 
 using namespace testing_support;
+using namespace std::string_literals;
 namespace {
 std::wstring CommandKey(const std::wstring& subkey) {
   return std::wstring(kBrowserListKey) + L"\\" + subkey + L"\\shell\\open\\command";
@@ -27,6 +28,42 @@ TEST(InstallPath, DirectoryIsBetweenFirstCharacterAndLastBackslash) {
     registry.SetString(CommandKey(L"FIREFOX.EXE"), L"", c[0]);
     EXPECT_EQ(pelorin::FindFirefoxInstallPath(), c[1]) << testing::PrintToString(c[0]);
   }
+}
+
+// A REG_EXPAND_SZ command is expanded, whatever its stored length, and must
+// then fit MAX_PATH characters with its terminator; a REG_SZ command must fit
+// as stored, a terminator only where there is room for one.
+TEST(InstallPath, ExpandedAndStoredCommandsWithinMaxPath) {
+  SetEnvironmentVariableW(L"PELORIN_TEST_FIREFOX", L"C:\\Mozilla Firefox");
+  const std::wstring kExpandable = L"\"%PELORIN_TEST_FIREFOX%\\firefox.exe\"";
+  // 20 characters once expanded, before the file name.
+  const std::wstring kExpandablePrefix = L"\"%PELORIN_TEST_FIREFOX%\\";
+  const std::wstring kDir250 = L"C:\\" + std::wstring(247, L'd');
+  const std::wstring kPadding(300, L'p');
+  const std::wstring kFirefoxExe = L"\"C:\\Firefox\\firefox.exe\"";
+  const struct {
+    DWORD type;
+    std::wstring units;  // stored as they are, no terminator added
+    std::wstring dir;
+  } cases[] = {
+      {REG_EXPAND_SZ, kExpandable + L'\0', L"C:\\Mozilla Firefox"},
+      {REG_EXPAND_SZ, kExpandable + L'\0' + kPadding + L'\0', L"C:\\Mozilla Firefox"},
+      {REG_EXPAND_SZ, kExpandablePrefix + std::wstring(239, L'f') + L'\0', L"C:\\Mozilla Firefox"},
+      {REG_EXPAND_SZ, kExpandablePrefix + std::wstring(240, L'f') + L'\0', L""},
+      {REG_SZ, kExpandable + L'\0', L"%PELORIN_TEST_FIREFOX%"},
+      {REG_SZ, L"\"" + kDir250 + L"\\firefox", kDir250},  // 259 characters
+      {REG_SZ, L"\"" + kDir250 + L"d\\firefox", L""},     // 260: no room for a terminator
+      // Padded after the NUL to MAX_PATH characters as stored, then one further.
+      {REG_SZ, kFirefoxExe + L'\0' + std::wstring(MAX_PATH - kFirefoxExe.size() - 1, L'p'), L"C:\\Firefox"},
+      {REG_SZ, kFirefoxExe + L'\0' + std::wstring(MAX_PATH - kFirefoxExe.size(), L'p'), L""},
+      {REG_MULTI_SZ, kFirefoxExe + L'\0' + L'\0', L""},
+  };
+  for (const auto& c : cases) {
+    RegistrySandbox registry;
+    registry.SetUnits(CommandKey(L"FIREFOX.EXE"), L"", c.type, c.units);
+    EXPECT_EQ(pelorin::FindFirefoxInstallPath(), c.dir) << "row " << &c - cases;
+  }
+  SetEnvironmentVariableW(L"PELORIN_TEST_FIREFOX", nullptr);
 }
 
 TEST(InstallPath, FirstSubkeyNamingFirefoxWins) {
