@@ -1,9 +1,11 @@
 // Where Firefox and the agent are installed, and what is found there.
 #include <gtest/gtest.h>
 #include <vector>
+#include "CfgText.h"
 #include "Files.h"
 #include "Registry.h"
 #include "Sandboxes.h"
+#include "cleanup/Cleanup.h"
 #include "dlp/AgentConfig.h"
 #include "firefox/InstallPath.h"
 #include "firefox/PrefDirectory.h"
@@ -13,6 +15,16 @@ using namespace std::string_literals;
 namespace {
 std::wstring CommandKey(const std::wstring& subkey) {
   return std::wstring(kBrowserListKey) + L"\\" + subkey + L"\\shell\\open\\command";
+}
+std::string Bytes(const std::wstring& units) {
+  return std::string(reinterpret_cast<const char*>(units.data()), units.size() * sizeof(wchar_t));
+}
+// Stores exactly `bytes`: the sentinel after them keeps Wine from adding a
+// terminator to string data.
+void SetExactly(RegistrySandbox& registry, const std::wstring& key, const std::wstring& name, DWORD type,
+                const std::string& bytes) {
+  const std::string buffer = bytes + "XX";
+  registry.SetRaw(key, name, type, buffer.data(), static_cast<DWORD>(bytes.size()));
 }
 
 TEST(InstallPath, DirectoryIsBetweenFirstCharacterAndLastBackslash) {
@@ -113,6 +125,43 @@ TEST(AgentConfig, ProbesOfTheInstallFolder) {
     EXPECT_EQ(pelorin::IsRvClientConfigPresent(&flag), c.rv);
     EXPECT_EQ(flag, uint32_t(c.flag));
     EXPECT_EQ(pelorin::IsRvClientConfigPresent(nullptr), c.rv);
+  }
+}
+
+// `text` with its terminator, then filler up to `bytes`.
+std::string PaddedTo(const std::wstring& text, size_t bytes) {
+  std::string stored = Bytes(text + L'\0');
+  return stored + std::string(bytes - stored.size(), 'x');
+}
+
+// The agent's InstallPath and FFCFG follow one rule: any type (here REG_DWORD
+// and REG_BINARY), at most MAX_PATH characters as stored, read up to the
+// first NUL. An odd last byte reads as a character of its own.
+TEST(AgentValues, ReadUpToTheFirstNulWithinMaxPath) {
+  const struct {
+    const char* shape;
+    std::string (*stored)(const std::wstring& text);
+    const wchar_t* read_suffix;  // what is read after `text`; null: nothing is read
+  } cases[] = {
+      {"without terminator", [](const std::wstring& text) { return Bytes(text); }, L""},
+      {"padded to MAX_PATH characters", [](const std::wstring& text) { return PaddedTo(text, MAX_PATH * 2); }, L""},
+      {"padded one byte further", [](const std::wstring& text) { return PaddedTo(text, MAX_PATH * 2 + 1); }, nullptr},
+      {"with an odd last byte", [](const std::wstring& text) { return Bytes(text) + "A"; }, L"A"},
+  };
+  for (const auto& c : cases) {
+    RegistrySandbox registry;
+    AgentInstall agent(registry);
+    const std::wstring folder = agent.dir() + L"\\";
+    const std::wstring cfg = agent.dir() + L"\\agent.cfg";
+    SetExactly(registry, kAgentKey, L"InstallPath", REG_DWORD, c.stored(folder));
+    SetExactly(registry, kAgentCommonKey, L"FFCFG", REG_BINARY, c.stored(cfg));
+    const std::wstring read_suffix = c.read_suffix ? c.read_suffix : L"";
+    agent.AddFile(read_suffix + L"ClientConfig.qcf");
+    const std::string locked = "//\n" + kCfgProxyType + "\n";
+    WriteBytes(cfg + read_suffix, locked);
+    EXPECT_EQ(pelorin::IsClientConfigPresent(), c.read_suffix ? 1 : 0) << c.shape;
+    pelorin::UninstallCleanUp(false);
+    EXPECT_EQ(ReadBytes(cfg + read_suffix), c.read_suffix ? "//\n" : locked) << c.shape;
   }
 }
 }  // namespace
