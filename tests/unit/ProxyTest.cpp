@@ -67,6 +67,7 @@ TEST(PolicyReader, ValuesAndTheirText) {
       {REG_SZ, bytes(L"{\"a\":\"b\"}"), 0, L"{\"a\":\"b\""},  // no terminator: the last character is lost
       {REG_MULTI_SZ, bytes(L"{"s + L'\0' + L"\"a\":1" + L'\0' + L"}" + L'\0' + L'\0'), 0, L"{\n\"a\":1\n}\n"},
       {REG_SZ, bytes(L"\0"s), 0, L""},
+      {REG_SZ, bytes(L"{}") + "}", 0, L"{"},  // an odd last byte goes with the last character
       {REG_SZ, bytes(L"{}"s + L'\0' + L"tail" + L'\0'), 0, L"{}"s + L'\0' + L"tail"},
       {REG_EXPAND_SZ, bytes(L"{}"s + L'\0'), ERROR_INVALID_DATA, kPrevious},
       {REG_BINARY, bytes(L"{}"s + L'\0'), ERROR_INVALID_DATA, kPrevious},
