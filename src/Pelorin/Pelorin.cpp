@@ -1,5 +1,4 @@
 // Pelorin.dll: the exported interface and the log sink.
-#define PELORIN_BUILDING
 #include "Pelorin.h"
 
 #include <windows.h>

@@ -4,8 +4,7 @@
 #include <windows.h>
 #include "Capture.h"
 #include "Scene.h"
-#include "base/UniqueHandle.h"
-#include "lines/FileContent.h"
+#include "pelorin/UniqueHandle.h"
 using namespace testing_support;
 using namespace std::string_literals;
 namespace hardening {
@@ -81,7 +80,7 @@ TEST(BadInput, FilesThatCannotBeReplacedStayAsTheyWere) {
     } else {
       EXPECT_TRUE(DirectoryExists(target));
     }
-    EXPECT_FALSE(FileExists(pelorin::TemporaryPathFor(target)));
+    EXPECT_FALSE(FileExists(target + L".pelorin-tmp"));
   }
 }
 

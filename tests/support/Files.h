@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "base/UniqueHandle.h"
+#include "pelorin/UniqueHandle.h"
 
 namespace testing_support {
 

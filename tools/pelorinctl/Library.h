@@ -30,12 +30,7 @@ class ToolError : public std::runtime_error {
 
 inline ToolError Failure(const std::string& message) { return ToolError(kExitFailure, message); }
 
-struct module_traits {
-  using type = HMODULE;
-  static type invalid() noexcept { return nullptr; }
-  static void close(type h) noexcept { ::FreeLibrary(h); }
-};
-using unique_module = pelorin::unique_any<module_traits>;
+using pelorin::unique_module;
 using pelorin::unique_file;
 using pelorin::unique_find;
 

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 
+#include "base/Registry.h"
 #include "base/UniqueHandle.h"
 #include "lines/FileContent.h"
 
@@ -18,20 +18,16 @@ constexpr wchar_t kAgentKey[] = L"SOFTWARE\\Tervia\\Agent\\";
 constexpr wchar_t kInstallPathValue[] = L"InstallPath";
 
 // Empty when the key or value is missing, or when the value does not fit
-// MAX_PATH characters: a truncated folder would name some other place.
+// MAX_PATH characters: a truncated folder would name some other place. The
+// type is not examined, and the folder ends at the first NUL.
 std::wstring ReadInstallPath() {
-  wchar_t buffer[MAX_PATH] = {};
   unique_hkey agent;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentKey, 0, KEY_QUERY_VALUE, agent.put()) != ERROR_SUCCESS) {
     return std::wstring();
   }
-  DWORD bytes = sizeof buffer;
-  if (RegQueryValueExW(agent.get(), kInstallPathValue, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &bytes) !=
-      ERROR_SUCCESS) {
-    return std::wstring();
-  }
-  // A value that fills the buffer exactly has no terminator in it.
-  return std::wstring(buffer, std::find(buffer, buffer + MAX_PATH, L'\0'));
+  RegistryRead read = ReadRegistryValue(agent.get(), kInstallPathValue, RegistryTypes::Any(), MAX_PATH);
+  if (read.status != ERROR_SUCCESS || !read.value) return std::wstring();
+  return read.value->Text();
 }
 
 }  // namespace

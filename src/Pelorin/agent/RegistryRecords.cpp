@@ -15,9 +15,8 @@ namespace {
 // installed (or is being removed), and recreating it would leave a trace
 // that its uninstaller does not know about.
 constexpr wchar_t kAgentCommonKey[] = L"SOFTWARE\\Tervia\\Agent\\Common\\";
-// KEY_ALL_ACCESS without the view flag: the 64-bit library writes the
-// agent's native view.
-constexpr REGSAM kAgentKeyAccess = 0xF003F;
+// No view flag: the 64-bit library writes the agent's native view.
+constexpr REGSAM kAgentKeyAccess = KEY_ALL_ACCESS;
 
 constexpr wchar_t kCfgPathValue[] = L"FFCFG";
 constexpr wchar_t kObscureValue[] = L"FFObscure";

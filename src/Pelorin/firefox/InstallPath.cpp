@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/Registry.h"
 #include "base/UniqueHandle.h"
 #include "lines/Lines.h"
 
@@ -13,6 +14,16 @@ namespace {
 // added: Firefox's installer registers there on 64-bit Windows.
 constexpr wchar_t kBrowserListKey[] = L"SOFTWARE\\WOW6432Node\\Clients\\StartMenuInternet";
 constexpr DWORD kNameBufferChars = MAX_PATH;
+
+// `text` with its environment variables expanded, or an empty string when
+// the result with its terminator is longer than `max_chars`.
+std::wstring ExpandedWithin(const std::wstring& text, DWORD max_chars) {
+  std::wstring expanded(max_chars, L'\0');
+  DWORD needed = ExpandEnvironmentStringsW(text.c_str(), expanded.data(), max_chars);
+  if (needed == 0 || needed > max_chars) return std::wstring();
+  expanded.resize(needed - 1);
+  return expanded;
+}
 
 // The first subkey in enumeration order whose lower-cased name contains
 // "firefox", or an empty string.
@@ -28,15 +39,25 @@ std::wstring FindFirefoxSubkey(HKEY browsers) {
   }
 }
 
+// The rules of RegGetValueW with RRF_RT_REG_SZ and a MAX_PATH buffer, which
+// this read has always followed: REG_SZ data must fit MAX_PATH characters as
+// stored; REG_EXPAND_SZ data is expanded first (its stored length does not
+// matter) and must fit with its terminator. The command ends at its first NUL.
 std::wstring ReadOpenCommand(HKEY browsers, const std::wstring& subkey) {
-  std::wstring command_key = subkey + L"\\shell\\open\\command";
-  wchar_t command[kNameBufferChars] = {};
-  DWORD bytes = sizeof command;
-  if (RegGetValueW(browsers, command_key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, command, &bytes) !=
-      ERROR_SUCCESS) {
+  std::wstring command_path = subkey + L"\\shell\\open\\command";
+  unique_hkey command_key;
+  if (RegOpenKeyExW(browsers, command_path.c_str(), 0, KEY_QUERY_VALUE, command_key.put()) != ERROR_SUCCESS) {
     return std::wstring();
   }
-  return std::wstring(command);
+  RegistryRead read = ReadRegistryValue(command_key.get(), nullptr, {REG_SZ, REG_EXPAND_SZ}, kAnyRegistryLength);
+  if (read.status != ERROR_SUCCESS || !read.value) return std::wstring();
+  const RegistryValue& value = *read.value;
+  if (value.type == REG_EXPAND_SZ) return ExpandedWithin(value.Text(), MAX_PATH);
+  if (value.units.size() > MAX_PATH) return std::wstring();
+  std::wstring command = value.Text();
+  // Data that fills the buffer without a NUL leaves no room for one.
+  if (command.size() == MAX_PATH) return std::wstring();
+  return command;
 }
 
 }  // namespace

@@ -2,10 +2,9 @@
 
 #include <windows.h>
 
-#include <cwchar>
-
 #include "autoconfig/CfgCleanup.h"
 #include "base/ModuleLock.h"
+#include "base/Registry.h"
 #include "base/UniqueHandle.h"
 #include "lines/FileEdits.h"
 
@@ -16,16 +15,13 @@ namespace {
 constexpr wchar_t kAgentCommonKey[] = L"SOFTWARE\\Tervia\\Agent\\Common\\";
 constexpr wchar_t kCfgPathValue[] = L"FFCFG";
 
-// FFCFG as recorded, or an empty string. The value may fill the whole
-// buffer without a terminator, hence the bounded length.
+// FFCFG as recorded, or an empty string; as with the agent's InstallPath,
+// a value longer than MAX_PATH characters reads as empty, its type is not
+// examined and the path ends at the first NUL.
 std::wstring ReadRecordedCfgPath(HKEY key) {
-  wchar_t buffer[MAX_PATH] = {};
-  DWORD bytes = sizeof(buffer);
-  if (RegQueryValueExW(key, kCfgPathValue, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &bytes) !=
-      ERROR_SUCCESS) {
-    return std::wstring();
-  }
-  return std::wstring(buffer, wcsnlen(buffer, MAX_PATH));
+  RegistryRead read = ReadRegistryValue(key, kCfgPathValue, RegistryTypes::Any(), MAX_PATH);
+  if (read.status != ERROR_SUCCESS || !read.value) return std::wstring();
+  return read.value->Text();
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/Registry.h"
+
 namespace pelorin {
 
 namespace {
@@ -12,28 +14,19 @@ constexpr wchar_t kValueName[] = L"ExtensionSettings";
 }  // namespace
 
 LONG read_extension_settings(HKEY& key, std::wstring& text) {
-  DWORD type = 0;
-  DWORD bytes = 0;
-  LONG status = RegQueryValueExW(key, kValueName, nullptr, &type, nullptr, &bytes);
-  if (status != ERROR_SUCCESS) return status;
+  RegistryRead read = ReadRegistryValue(key, kValueName, {REG_SZ, REG_MULTI_SZ}, kAnyRegistryLength);
+  if (read.status == ERROR_UNSUPPORTED_TYPE) return ERROR_INVALID_DATA;
+  if (read.status != ERROR_SUCCESS) return read.status;
+  if (!read.value) return ERROR_FILE_NOT_FOUND;
+  RegistryValue& value = *read.value;
   // Too short even for the terminator that the last character is taken to be.
-  if (bytes < sizeof(wchar_t)) return ERROR_INVALID_DATA;
+  if (value.bytes < sizeof(wchar_t)) return ERROR_INVALID_DATA;
 
-  // The last character of the data, normally its terminator, stays outside
-  // the text; rounding up gives an odd byte count room as well.
-  const size_t length = bytes / sizeof(wchar_t) - 1;
-  std::wstring read((bytes + 1) / sizeof(wchar_t), L'\0');
-  DWORD capacity = bytes;
-  status = RegQueryValueExW(key, kValueName, nullptr, &type, reinterpret_cast<BYTE*>(&read[0]), &capacity);
-  if (status != ERROR_SUCCESS) return status;
-  read.resize(length);
-
-  if (type == REG_MULTI_SZ) {
-    std::replace(read.begin(), read.end(), L'\0', L'\n');
-  } else if (type != REG_SZ) {
-    return ERROR_INVALID_DATA;
-  }
-  text = std::move(read);
+  // The last whole character of the data, normally its terminator, stays
+  // outside the text, and so does an odd last byte.
+  value.units.resize(value.bytes / sizeof(wchar_t) - 1);
+  if (value.type == REG_MULTI_SZ) std::replace(value.units.begin(), value.units.end(), L'\0', L'\n');
+  text = std::move(value.units);
   return ERROR_SUCCESS;
 }
 
