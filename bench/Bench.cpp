@@ -1,6 +1,6 @@
 // What each start and the cleanup cost, beside the floor: the same files
 // read once and written once with the same care (a temporary file beside the
-// target, every byte written, FlushFileBuffers, ReplaceFileW), plus each
+// target, every byte written, FlushFileBuffers, one rename), plus each
 // registry and service query the operation needs, made once, all with plain
 // Win32 calls. Autoconfig files of 10, 1 000 and 100 000 foreign lines,
 // preference folders of 1, 50 and 500 files.
@@ -193,8 +193,7 @@ void WriteDurably(const std::wstring& path, const std::string& bytes) {
           "writing a temporary file");
   Require(FlushFileBuffers(file), "flushing a temporary file");
   CloseHandle(file);
-  Require(ReplaceFileW(path.c_str(), temporary.c_str(), nullptr,
-                       REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr),
+  Require(MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH),
           "replacing a file");
 }
 

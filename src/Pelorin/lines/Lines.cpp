@@ -6,6 +6,17 @@ namespace pelorin {
 
 namespace {
 
+// The position of the lowest set bit of a nonzero mask, written out because
+// the compilers' bit-scan builtins differ.
+unsigned LowestSetBit(unsigned mask) {
+  unsigned position = 0;
+  while ((mask & 1u) == 0) {
+    mask >>= 1;
+    ++position;
+  }
+  return position;
+}
+
 // Calls `found` with the offset of each "\n" in `text`, in order. An
 // autoconfig file can hold hundreds of thousands of lines, so sixteen bytes
 // are compared at once (SSE2, which every x86-64 processor has).
@@ -16,7 +27,7 @@ void ForEachNewline(std::string_view text, Found found) {
   for (; offset + 16 <= text.size(); offset += 16) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + offset));
     for (unsigned mask = _mm_movemask_epi8(_mm_cmpeq_epi8(block, newline)); mask != 0; mask &= mask - 1) {
-      found(offset + __builtin_ctz(mask));
+      found(offset + LowestSetBit(mask));
     }
   }
   for (; offset < text.size(); ++offset) {
