@@ -77,11 +77,14 @@ int32_t PelorinDLPFFStart(const void*, const std::wstring& js_name, const std::w
 }
 
 int32_t PelorinUninstallCleanUp(bool only_proxy) {
-  return pelorin::CatchAtBoundary(0, [only_proxy] { return pelorin::UninstallCleanUp(only_proxy); });
+  return pelorin::CatchAtBoundary(0, [only_proxy] {
+    pelorin::UninstallCleanUp(only_proxy);
+    return 0;
+  });
 }
 
 int32_t IsInlineProxyEnabled() {
-  return pelorin::CatchAtBoundary(0, [] { return pelorin::IsInlineProxyEnabled(); });
+  return pelorin::CatchAtBoundary(0, [] { return pelorin::IsInlineProxyEnabled() ? 1 : 0; });
 }
 
 }  // extern "C"

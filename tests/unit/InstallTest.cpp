@@ -1,5 +1,7 @@
 // Where Firefox and the agent are installed, and what is found there.
 #include <gtest/gtest.h>
+
+#include <optional>
 #include <vector>
 #include "CfgText.h"
 #include "Files.h"
@@ -101,18 +103,19 @@ TEST(ListPrefJsFiles, LowerCasedJsFilesInCodeUnitOrder) {
 }
 
 TEST(AgentConfig, ProbesOfTheInstallFolder) {
-  constexpr uint32_t kUntouched = 7;
+  const std::optional<bool> kUntouched;
   const struct {
     std::vector<std::wstring> folders, files;
-    int32_t client, rv, flag;
+    bool client, rv;
+    std::optional<bool> proxy;
     const wchar_t* install_path = L"\\";  // after the agent's folder
   } cases[] = {
-      {{}, {}, 0, 0, kUntouched},
-      {{}, {L"ClientConfig.qcf"}, 1, 0, kUntouched},
-      {{}, {L"RvClientConfig.qcf", L"PXYClientConfig.qcf"}, 0, 1, 0},
-      {{L"ClientConfig.qcf", L"RvClientConfig.qcf"}, {L"PXYClientConfig.qcf"}, 0, 0, 1},
+      {{}, {}, false, false, kUntouched},
+      {{}, {L"ClientConfig.qcf"}, true, false, kUntouched},
+      {{}, {L"RvClientConfig.qcf", L"PXYClientConfig.qcf"}, false, true, false},
+      {{L"ClientConfig.qcf", L"RvClientConfig.qcf"}, {L"PXYClientConfig.qcf"}, false, false, true},
       // Nothing adds a separator: the names go on the path as stored.
-      {{L"x"}, {L"x\\ClientConfig.qcf", L"xRvClientConfig.qcf"}, 0, 1, 0, L"\\x"},
+      {{L"x"}, {L"x\\ClientConfig.qcf", L"xRvClientConfig.qcf"}, false, true, false, L"\\x"},
   };
   for (const auto& c : cases) {
     RegistrySandbox registry;
@@ -120,10 +123,12 @@ TEST(AgentConfig, ProbesOfTheInstallFolder) {
     registry.SetString(kAgentKey, L"InstallPath", agent.dir() + c.install_path);
     for (const std::wstring& name : c.folders) MakeDirectory(agent.dir() + L"\\" + name);
     for (const std::wstring& name : c.files) agent.AddFile(name);
-    uint32_t flag = kUntouched;
     EXPECT_EQ(pelorin::IsClientConfigPresent(), c.client) << "row " << &c - cases;
-    EXPECT_EQ(pelorin::IsRvClientConfigPresent(&flag), c.rv);
-    EXPECT_EQ(flag, uint32_t(c.flag));
+    for (bool before : {false, true}) {
+      bool proxy = before;
+      EXPECT_EQ(pelorin::IsRvClientConfigPresent(&proxy), c.rv);
+      EXPECT_EQ(proxy, c.proxy.value_or(before));
+    }
     EXPECT_EQ(pelorin::IsRvClientConfigPresent(nullptr), c.rv);
   }
 }

@@ -141,8 +141,8 @@ const Operation kOperations[] = {
     {"ZARN start", [] { return pelorin::StartZarn(L"", L"", false); }, 0},
     {"TOVK start", [] { return pelorin::StartTovk({}, L"", L"", false); }, 0},
     {"DLP start", [] { return pelorin::DlpStart(L"", L""); }, 1},
-    {"cleanup", [] { return pelorin::UninstallCleanUp(false); }, 0},
-    {"proxy-only cleanup", [] { return pelorin::UninstallCleanUp(true); }, 0},
+    {"cleanup", [] { pelorin::UninstallCleanUp(false); return 0; }, 0},
+    {"proxy-only cleanup", [] { pelorin::UninstallCleanUp(true); return 0; }, 0},
 };
 
 bool AnyTemporaryFileIn(const std::wstring& dir) {

@@ -32,23 +32,20 @@ std::wstring ReadInstallPath() {
 
 }  // namespace
 
-int32_t IsClientConfigPresent() {
-  std::wstring install_path = ReadInstallPath();
-  if (install_path.empty()) return 0;
-  return IsPresent(install_path + L"ClientConfig.qcf") ? 1 : 0;
+bool IsClientConfigPresent() {
+  const std::wstring install_path = ReadInstallPath();
+  return !install_path.empty() && IsPresent(install_path + L"ClientConfig.qcf");
 }
 
-int32_t IsRvClientConfigPresent(uint32_t* flag) {
-  std::wstring install_path = ReadInstallPath();
-  if (install_path.empty()) return 0;
-  std::wstring rv_config = install_path + L"RvClientConfig.qcf";
-  std::wstring proxy_config = install_path + L"PXYClientConfig.qcf";
-  if (IsPresent(rv_config)) {
-    if (flag != nullptr) *flag = 0;
-    return 1;
+bool IsRvClientConfigPresent(bool* proxy_config) {
+  const std::wstring install_path = ReadInstallPath();
+  if (install_path.empty()) return false;
+  if (IsPresent(install_path + L"RvClientConfig.qcf")) {
+    if (proxy_config != nullptr) *proxy_config = false;
+    return true;
   }
-  if (IsPresent(proxy_config) && flag != nullptr) *flag = 1;
-  return 0;
+  if (proxy_config != nullptr && IsPresent(install_path + L"PXYClientConfig.qcf")) *proxy_config = true;
+  return false;
 }
 
 }  // namespace pelorin

@@ -3,16 +3,14 @@
 // HKLM\SOFTWARE\Tervia\Agent\. Nothing is read, nothing logged.
 #pragma once
 
-#include <cstdint>
-
 namespace pelorin {
 
-// 1 when "ClientConfig.qcf" is present, else 0.
-int32_t IsClientConfigPresent();
+bool IsClientConfigPresent();
 
-// 1 when "RvClientConfig.qcf" is present (then *flag := 0); else 0, with
-// *flag := 1 when "PXYClientConfig.qcf" is present. `flag` may be null and
-// is otherwise left alone.
-int32_t IsRvClientConfigPresent(uint32_t* flag);
+// Whether "RvClientConfig.qcf" is present. The answer about the proxy
+// configuration "PXYClientConfig.qcf" goes to `proxy_config` (may be null):
+// false when the Rv file is present, true when only the proxy file is, and
+// left alone otherwise.
+bool IsRvClientConfigPresent(bool* proxy_config);
 
 }  // namespace pelorin

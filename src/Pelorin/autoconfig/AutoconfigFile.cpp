@@ -38,7 +38,7 @@ void CreateAutoconfigFile(FileEdits& files, const std::wstring& path, WebMode mo
   AppendConstants(lines, BaseLines(mode));
   if (agent_config) {
     AppendConstants(lines, {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES});
-    if (IsInlineProxyEnabled() != 0) AppendConstants(lines, {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES});
+    if (IsInlineProxyEnabled()) AppendConstants(lines, {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES});
     lines.push_back(CFG_LINE_ENTERPRISE_ROOTS);
     Log(L"FF config add proxy setting for DLP");
   }
@@ -58,7 +58,7 @@ void EditAutoconfigFile(FileEdits& files, const std::wstring& path, LineList lin
 
   if (agent_config) {
     AppendConstants(lines, {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES});
-    if (IsInlineProxyEnabled() != 0) AppendConstants(lines, {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES});
+    if (IsInlineProxyEnabled()) AppendConstants(lines, {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES});
     Log(L"FF config all_lines.push_back for DLP");
   }
 
@@ -77,7 +77,7 @@ bool HoldsModeLines(const LineList& lines, WebMode mode, bool agent_config) {
   if (!agent_config) return true;
 
   if (!HasLine(lines, CFG_LINE_AUTO_DISABLE_SCOPES) || !HasLine(lines, CFG_LINE_ENABLED_SCOPES)) return false;
-  if (IsInlineProxyEnabled() != 0) return true;
+  if (IsInlineProxyEnabled()) return true;
   // Without the inline proxy, Firefox must not stay locked to the system proxy.
   return !HasLine(lines, CFG_LINE_PROXY_TYPE) && !HasLine(lines, CFG_LINE_NO_PROXIES);
 }
@@ -91,7 +91,7 @@ void WriteAutoconfigFile(FileEdits& files, const std::wstring& path, WebMode mod
     return;
   }
 
-  const bool agent_config = IsClientConfigPresent() != 0;
+  const bool agent_config = IsClientConfigPresent();
   const bool present = files.IsPresent(path);
   LineList lines = present ? files.Lines(path) : LineList();
   if (present && HoldsModeLines(lines, mode, agent_config)) {

@@ -15,7 +15,7 @@ namespace {
 void AppendDlpLines(LineList& lines, bool log_proxy) {
   lines.push_back(CFG_LINE_AUTO_DISABLE_SCOPES);
   lines.push_back(CFG_LINE_ENABLED_SCOPES);
-  if (IsInlineProxyEnabled() != 0) {
+  if (IsInlineProxyEnabled()) {
     if (log_proxy) Log(L"Inline proxy enabled. Locking proxy settings");
     lines.push_back(CFG_LINE_PROXY_TYPE);
     lines.push_back(CFG_LINE_NO_PROXIES);
@@ -54,7 +54,7 @@ bool IsDlpAutoconfigUpToDate(FileEdits& files, const std::wstring& path) {
   // Firefox is to be locked to the system proxy only while the agent's
   // inline proxy is in force: a lock left from earlier is as stale as a
   // missing one.
-  if (IsInlineProxyEnabled() != 0) return proxy_type && no_proxies;
+  if (IsInlineProxyEnabled()) return proxy_type && no_proxies;
   return !proxy_type && !no_proxies;
 }
 

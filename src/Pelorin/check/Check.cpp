@@ -51,7 +51,7 @@ std::vector<std::string_view> ModeLines(CheckMode mode) {
   }
   std::vector<std::string_view> lines{CFG_LINE_ENTERPRISE_ROOTS};
   // The DLP start locks the proxy only while the inline proxy is in force.
-  if (IsInlineProxyEnabled() != 0) lines.insert(lines.end(), {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES});
+  if (IsInlineProxyEnabled()) lines.insert(lines.end(), {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES});
   lines.insert(lines.end(), {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES});
   return lines;
 }

@@ -26,16 +26,15 @@ std::wstring ReadRecordedCfgPath(HKEY key) {
 
 }  // namespace
 
-int32_t UninstallCleanUp(bool only_proxy) {
+void UninstallCleanUp(bool only_proxy) {
   unique_hkey key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return 0;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
   std::wstring path = ReadRecordedCfgPath(key.get());
-  if (path.empty()) return 0;
+  if (path.empty()) return;
   ModuleLockGuard lock;
   FileEdits files;
   CleanAutoconfigFile(files, path, only_proxy);
   files.Commit();
-  return 0;
 }
 
 }  // namespace pelorin

@@ -3,13 +3,11 @@
 // are.
 #pragma once
 
-#include <cstdint>
-
 namespace pelorin {
 
 // The work of the export PelorinUninstallCleanUp: cleans the file named by
 // FFCFG, or only its proxy lines; without the key or the value nothing
-// happens. Returns 0.
-int32_t UninstallCleanUp(bool only_proxy);
+// happens.
+void UninstallCleanUp(bool only_proxy);
 
 }  // namespace pelorin

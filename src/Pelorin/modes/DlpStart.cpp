@@ -52,8 +52,7 @@ int32_t DlpStart(const std::wstring& js_name, const std::wstring& cfg_name) {
   }
   // An agent installed with RvClientConfig.qcf does not use DLP mode; the
   // probe's second answer (the proxy configuration) is not needed here.
-  uint32_t proxy_config = 0;
-  if (IsRvClientConfigPresent(&proxy_config) != 0) return 0;
+  if (IsRvClientConfigPresent(nullptr)) return 0;
 
   const std::wstring loader_name = NameOrDefault(js_name, DEFAULT_LOADER_NAME);
   std::wstring autoconfig_name = NameOrDefault(cfg_name, DEFAULT_CFG_NAME);

@@ -44,25 +44,25 @@ bool BlocksDlpAddOn(const std::wstring& text) {
 
 }  // namespace
 
-int32_t IsInlineProxyEnabled() {
+bool IsInlineProxyEnabled() {
   // Lives to the end of the call, its handles closed after the policy key.
   service_state_query service(kNetworkServiceName);
-  if (service.is_running().value == 0) {
+  if (!service.is_running().value) {
     Log(L"NetworkProxy service is NOT running");
-    return 0;
+    return false;
   }
   unique_hkey policies;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, KEY_ALL_ACCESS, policies.put()) != ERROR_SUCCESS) {
     Log(L"Unable to open registry ExtensionSettings.");
-    return 0;
+    return false;
   }
   HKEY key = policies.get();
   std::wstring text;
   if (read_extension_settings(key, text) != ERROR_SUCCESS) {
     Log(L"Failed to read ExtensionSettings registry value.");
-    return 0;
+    return false;
   }
-  return BlocksDlpAddOn(text) ? 1 : 0;
+  return BlocksDlpAddOn(text);
 }
 
 }  // namespace pelorin

@@ -9,7 +9,7 @@ namespace pelorin {
 // The DLP add-on's Firefox identifier, looked up in ExtensionSettings.
 inline constexpr wchar_t DLP_ADDON_ID[] = L"dlp@tervia.com";
 
-// 1 or 0. Takes no lock and keeps no state; logs its failures.
-int32_t IsInlineProxyEnabled();
+// Takes no lock and keeps no state; logs its failures.
+bool IsInlineProxyEnabled();
 
 }  // namespace pelorin

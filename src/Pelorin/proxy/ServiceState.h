@@ -15,17 +15,17 @@ namespace pelorin {
 // The manager's handle and the service's close the same way.
 using service_handle = unique_sc_handle;
 
-// `value` is 0 whenever `failed` is 1.
+// `value` is false whenever `failed` is true.
 struct service_result {
-  int32_t value = 0;
-  int32_t failed = 0;
+  bool value = false;
+  bool failed = false;
 };
 
 class service_state_query {
  public:
   explicit service_state_query(std::wstring name);
 
-  // 1 when the service is in SERVICE_RUNNING; pending and paused are not.
+  // True when the service is in SERVICE_RUNNING; pending and paused are not.
   // Fails when the manager or the service cannot be opened or asked.
   service_result is_running();
 
