@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "agent/AgentKeys.h"
 #include "base/Registry.h"
 #include "base/UniqueHandle.h"
 #include "lines/FileContent.h"
@@ -12,20 +13,16 @@ namespace pelorin {
 
 namespace {
 
-// The agent's installer writes the folder with a trailing backslash, so the
-// file names are appended as they are.
-constexpr wchar_t kAgentKey[] = L"SOFTWARE\\Tervia\\Agent\\";
-constexpr wchar_t kInstallPathValue[] = L"InstallPath";
-
+// The file names are appended as they are: the folder ends in a backslash.
 // Empty when the key or value is missing, or when the value does not fit
 // MAX_PATH characters: a truncated folder would name some other place. The
 // type is not examined, and the folder ends at the first NUL.
 std::wstring ReadInstallPath() {
   unique_hkey agent;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentKey, 0, KEY_QUERY_VALUE, agent.put()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AGENT_KEY, 0, KEY_QUERY_VALUE, agent.put()) != ERROR_SUCCESS) {
     return std::wstring();
   }
-  RegistryRead read = ReadRegistryValue(agent.get(), kInstallPathValue, RegistryTypes::Any(), MAX_PATH);
+  RegistryRead read = ReadRegistryValue(agent.get(), AGENT_INSTALL_PATH_VALUE, RegistryTypes::Any(), MAX_PATH);
   if (read.status != ERROR_SUCCESS || !read.value) return std::wstring();
   return read.value->Text();
 }

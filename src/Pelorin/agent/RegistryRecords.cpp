@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include "agent/AgentKeys.h"
 #include "base/Log.h"
+#include "base/Registry.h"
 #include "base/ModuleLock.h"
 #include "base/UniqueHandle.h"
 #include "lines/Lines.h"
@@ -11,21 +13,16 @@ namespace pelorin {
 
 namespace {
 
-// The agent's installer owns this key: when it is missing the agent is not
-// installed (or is being removed), and recreating it would leave a trace
-// that its uninstaller does not know about.
-constexpr wchar_t kAgentCommonKey[] = L"SOFTWARE\\Tervia\\Agent\\Common\\";
 // No view flag: the 64-bit library writes the agent's native view.
 constexpr REGSAM kAgentKeyAccess = KEY_ALL_ACCESS;
 
-constexpr wchar_t kCfgPathValue[] = L"FFCFG";
-constexpr wchar_t kObscureValue[] = L"FFObscure";
-constexpr wchar_t kFilenameValue[] = L"FFJSFile";
-
+// The agent's installer owns this key: when it is missing the agent is not
+// installed (or is being removed), and recreating it would leave a trace
+// that its uninstaller does not know about.
 unique_hkey OpenAgentCommonKey() {
   // A failed open leaves the handle empty, which is the answer.
   unique_hkey key;
-  RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, kAgentKeyAccess, key.put());
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, AGENT_COMMON_KEY, 0, kAgentKeyAccess, key.put());
   return key;
 }
 
@@ -48,7 +45,7 @@ int SaveCfgFilePath(const std::wstring& path) {
   {
     unique_hkey key = OpenAgentCommonKey();
     if (!key) return 0;
-    SetString(key.get(), kCfgPathValue, path);
+    SetString(key.get(), CFG_PATH_VALUE, path);
   }
   Log(L"SaveCurrentCFGFilePath");
   return 0;
@@ -59,9 +56,22 @@ bool SavePreviousLoaderLines(std::string obscure_line, std::string filename_line
   unique_hkey key = OpenAgentCommonKey();
   if (!key) return true;
   // An empty line means nothing new was found: an earlier record stays.
-  if (!obscure_line.empty()) ReplaceString(key.get(), kObscureValue, obscure_line);
-  if (!filename_line.empty()) ReplaceString(key.get(), kFilenameValue, filename_line);
+  if (!obscure_line.empty()) ReplaceString(key.get(), OBSCURE_LINE_VALUE, obscure_line);
+  if (!filename_line.empty()) ReplaceString(key.get(), FILENAME_LINE_VALUE, filename_line);
   return true;
+}
+
+std::wstring ReadCfgFilePath() {
+  unique_hkey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AGENT_COMMON_KEY, 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+    return std::wstring();
+  }
+  // As with the agent's InstallPath: a value longer than MAX_PATH characters
+  // reads as empty, its type is not examined and the path ends at the first
+  // NUL.
+  RegistryRead read = ReadRegistryValue(key.get(), CFG_PATH_VALUE, RegistryTypes::Any(), MAX_PATH);
+  if (read.status != ERROR_SUCCESS || !read.value) return std::wstring();
+  return read.value->Text();
 }
 
 }  // namespace pelorin

@@ -15,4 +15,7 @@ int SaveCfgFilePath(const std::wstring& path);
 // only when non-empty. Returns true.
 bool SavePreviousLoaderLines(std::string obscure_line, std::string filename_line);
 
+// FFCFG as recorded, or an empty string when the key or the value is missing.
+std::wstring ReadCfgFilePath();
+
 }  // namespace pelorin

@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 
+#include "agent/RegistryRecords.h"
 #include "autoconfig/CfgLines.h"
 #include "autoconfig/LoaderLines.h"
 #include "check/OtherInstalls.h"
@@ -19,7 +20,6 @@ namespace pelorin {
 namespace {
 
 constexpr wchar_t kBrowserListName[] = L"HKLM\\SOFTWARE\\WOW6432Node\\Clients\\StartMenuInternet";
-constexpr wchar_t kAgentCommonKey[] = L"SOFTWARE\\Tervia\\Agent\\Common";
 // Established with Firefox ESR: without any general.config.obscure_value
 // line Firefox uses 13, and it runs a plain autoconfig file only with 0.
 constexpr char kObscureDefault[] = "13";
@@ -70,16 +70,6 @@ std::optional<CheckMode> ModeFromLines(const LineList& lines) {
     }
   }
   return std::nullopt;
-}
-
-std::wstring RecordedCfgPath() {
-  wchar_t path[MAX_PATH * 2] = {};
-  DWORD bytes = sizeof path - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, kAgentCommonKey, L"FFCFG", RRF_RT_REG_SZ, nullptr, path, &bytes) !=
-      ERROR_SUCCESS) {
-    return std::wstring();
-  }
-  return path;
 }
 
 // What the preference files leave in the two loader preferences.
@@ -222,7 +212,7 @@ class Checker {
   bool CheckLoader() {
     const std::wstring& install = result_.install_dir;
     std::wstring& expected = expected_cfg_;
-    expected = RecordedCfgPath();
+    expected = ReadCfgFilePath();
     if (expected.empty()) expected = install + L"\\" + DEFAULT_CFG_NAME;
     const std::wstring expected_name = expected.substr(expected.find_last_of(L"\\/") + 1);
     const LoaderPrefs prefs = ReadLoaderPrefs(install, expected_name);

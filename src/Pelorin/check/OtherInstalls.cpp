@@ -28,16 +28,6 @@ const Registration kRegistrations[] = {
     {HKEY_CURRENT_USER, 0, L"SOFTWARE\\Clients\\StartMenuInternet", L"HKCU\\SOFTWARE\\Clients\\StartMenuInternet"},
 };
 
-std::wstring OpenCommand(HKEY browsers, const std::wstring& subkey) {
-  wchar_t command[MAX_PATH * 2] = {};
-  DWORD bytes = sizeof command - sizeof(wchar_t);
-  if (RegGetValueW(browsers, (subkey + L"\\shell\\open\\command").c_str(), nullptr, RRF_RT_REG_SZ, nullptr, command,
-                   &bytes) != ERROR_SUCCESS) {
-    return std::wstring();
-  }
-  return command;
-}
-
 }  // namespace
 
 std::vector<Finding> FindOtherInstalls(const std::wstring& managed_dir) {
@@ -56,7 +46,7 @@ std::vector<Finding> FindOtherInstalls(const std::wstring& managed_dir) {
       }
       const std::wstring subkey(name, length);
       if (AsciiLower(subkey).find(L"firefox") == std::wstring::npos) continue;
-      const std::wstring dir = InstallDirectoryFromCommand(OpenCommand(browsers.get(), subkey));
+      const std::wstring dir = InstallDirectoryFromCommand(ReadOpenCommand(browsers.get(), subkey));
       if (dir.empty() || AsciiLower(dir) == AsciiLower(managed_dir)) continue;
       findings.push_back({"other-install", std::wstring(registration.shown) + L"\\" + subkey,
                           "Another Firefox is registered in " + WideToUtf8(dir) +

@@ -4,16 +4,17 @@
 
 #include <utility>
 
+#include "base/Registry.h"
 #include "base/UniqueHandle.h"
 #include "lines/FileContent.h"
 #include "lines/Lines.h"
+#include "proxy/PolicyReader.h"
 #include "rapidjson/document.h"
 
 namespace pelorin {
 
 namespace {
 
-constexpr wchar_t kPolicyKey[] = L"SOFTWARE\\Policies\\Mozilla\\Firefox";
 constexpr wchar_t kPolicyKeyName[] = L"HKLM\\SOFTWARE\\Policies\\Mozilla\\Firefox";
 
 using Json = rapidjson::Value;
@@ -106,27 +107,27 @@ std::vector<PolicySetting> SettingsFrom(const Json& policies, const std::wstring
 // Preferences policy).
 void KeyToJson(HKEY key, Json& object, Allocator& allocator) {
   DWORD longest_name = 0;
-  DWORD longest_data = 0;
   DWORD longest_subkey = 0;
   if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &longest_subkey, nullptr, nullptr, &longest_name,
-                       &longest_data, nullptr, nullptr) != ERROR_SUCCESS) {
+                       nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
     return;
   }
   std::wstring name(longest_name + 1, L'\0');
-  std::wstring data(longest_data / sizeof(wchar_t) + 2, L'\0');
   for (DWORD index = 0;; ++index) {
     DWORD name_length = static_cast<DWORD>(name.size());
-    DWORD type = 0;
-    DWORD bytes = longest_data;
-    if (RegEnumValueW(key, index, &name[0], &name_length, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
-                      &bytes) != ERROR_SUCCESS) {
-      break;
-    }
-    Json member_name(WideToUtf8(name.substr(0, name_length)).c_str(), allocator);
-    if (type == REG_DWORD && bytes == sizeof(DWORD)) {
-      object.AddMember(member_name, Json(static_cast<unsigned>(*reinterpret_cast<const DWORD*>(data.data()))), allocator);
-    } else if (type == REG_SZ || type == REG_MULTI_SZ) {
-      std::wstring text = data.substr(0, bytes / sizeof(wchar_t));
+    if (RegEnumValueW(key, index, &name[0], &name_length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    const std::wstring value_name = name.substr(0, name_length);
+    const RegistryRead read =
+        ReadRegistryValue(key, value_name.c_str(), {REG_DWORD, REG_SZ, REG_MULTI_SZ}, kAnyRegistryLength);
+    if (read.status != ERROR_SUCCESS || !read.value) continue;
+    const RegistryValue& value = *read.value;
+    Json member_name(WideToUtf8(value_name).c_str(), allocator);
+    if (value.type == REG_DWORD) {
+      if (value.bytes != sizeof(DWORD)) continue;
+      const DWORD number = static_cast<DWORD>(value.units[0]) | (static_cast<DWORD>(value.units[1]) << 16);
+      object.AddMember(member_name, Json(static_cast<unsigned>(number)), allocator);
+    } else {
+      std::wstring text = value.units;
       for (wchar_t& unit : text) {
         if (unit == L'\0') unit = L'\n';
       }
@@ -156,7 +157,7 @@ void KeyToJson(HKEY key, Json& object, Allocator& allocator) {
 std::vector<PolicySetting> ReadPolicySettings(const std::wstring& install_dir) {
   std::vector<PolicySetting> settings;
   unique_hkey key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, FIREFOX_POLICY_KEY, 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
     rapidjson::Document registry(rapidjson::kObjectType);
     KeyToJson(key.get(), registry, registry.GetAllocator());
     settings = SettingsFrom(registry, kPolicyKeyName, std::wstring());

@@ -39,6 +39,8 @@ std::wstring FindFirefoxSubkey(HKEY browsers) {
   }
 }
 
+}  // namespace
+
 // The rules of RegGetValueW with RRF_RT_REG_SZ and a MAX_PATH buffer, which
 // this read has always followed: REG_SZ data must fit MAX_PATH characters as
 // stored; REG_EXPAND_SZ data is expanded first (its stored length does not
@@ -59,8 +61,6 @@ std::wstring ReadOpenCommand(HKEY browsers, const std::wstring& subkey) {
   if (command.size() == MAX_PATH) return std::wstring();
   return command;
 }
-
-}  // namespace
 
 std::wstring InstallDirectoryFromCommand(const std::wstring& command) {
   if (command.size() < 2) return std::wstring();

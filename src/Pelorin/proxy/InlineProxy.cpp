@@ -16,7 +16,6 @@ namespace pelorin {
 namespace {
 
 constexpr wchar_t kNetworkServiceName[] = L"cvtelonetworksvc";
-constexpr wchar_t kPolicyKey[] = L"SOFTWARE\\Policies\\Mozilla\\Firefox";
 
 using PolicyDocument = rapidjson::GenericDocument<rapidjson::UTF16<wchar_t>>;
 using PolicyValue = PolicyDocument::ValueType;
@@ -52,7 +51,7 @@ bool IsInlineProxyEnabled() {
     return false;
   }
   unique_hkey policies;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, KEY_ALL_ACCESS, policies.put()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, FIREFOX_POLICY_KEY, 0, KEY_ALL_ACCESS, policies.put()) != ERROR_SUCCESS) {
     Log(L"Unable to open registry ExtensionSettings.");
     return false;
   }
