@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "base/UniqueHandle.h"
 #include "lines/FileCalls.h"
@@ -48,6 +49,26 @@ bool WriteTemporary(const std::wstring& temporary, const std::wstring& target, s
   return true;
 }
 
+// What ReplaceFileW would keep of the replaced file: its permissions and its
+// hidden, system and archive marks. A rename alone would give the new file
+// the folder's inherited permissions, undoing an administrator's own. Best
+// effort: a Firefox file left stale would be worse than one that keeps the
+// folder's permissions.
+void CarryProtectionOver(const std::wstring& target, const std::wstring& temporary) {
+  constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes) != 0) {
+    SetFileAttributesW(temporary.c_str(), attributes & kKeptAttributes);
+  }
+  DWORD needed = 0;
+  GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+  if (needed == 0) return;
+  std::vector<BYTE> descriptor(needed);
+  if (GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed)) {
+    SetFileSecurityW(temporary.c_str(), DACL_SECURITY_INFORMATION, descriptor.data());
+  }
+}
+
 // One rename puts the new file in the target's place, so that a kill at any
 // moment leaves one whole file under the target's name. Wine's ReplaceFileW
 // moves the target aside first: a kill between its two moves left no target,
@@ -56,7 +77,10 @@ bool WriteTemporary(const std::wstring& temporary, const std::wstring& target, s
 // meanwhile.
 bool SwapIn(const std::wstring& temporary, const std::wstring& target) {
   DWORD flags = MOVEFILE_WRITE_THROUGH;
-  if (IsPresent(target)) flags |= MOVEFILE_REPLACE_EXISTING;
+  if (IsPresent(target)) {
+    CarryProtectionOver(target, temporary);
+    flags |= MOVEFILE_REPLACE_EXISTING;
+  }
   if (file_calls().move_file(temporary.c_str(), target.c_str(), flags)) return true;
   return PrintFailure("MoveFileEx", target, GetLastError());
 }
