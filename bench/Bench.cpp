@@ -83,9 +83,9 @@ void LookUpFirefox() {
   wchar_t command[MAX_PATH];
   DWORD bytes = sizeof command;
   const std::wstring command_key = std::wstring(name, length) + L"\\shell\\open\\command";
-  Require(RegGetValueW(browsers, command_key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, command, &bytes) ==
-              ERROR_SUCCESS,
-          "reading Firefox's command");
+  Require(
+      RegGetValueW(browsers, command_key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, command, &bytes) == ERROR_SUCCESS,
+      "reading Firefox's command");
   RegCloseKey(browsers);
 }
 
@@ -112,9 +112,10 @@ void QueryInlineProxy() {
   Require(service != nullptr, "opening the network service");
   SERVICE_STATUS_PROCESS status = {};
   DWORD needed = 0;
-  Require(QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
-                               &needed) && status.dwCurrentState == SERVICE_RUNNING,
-          "finding the network service running");
+  Require(
+      QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status, &needed) &&
+          status.dwCurrentState == SERVICE_RUNNING,
+      "finding the network service running");
   CloseServiceHandle(service);
   CloseServiceHandle(manager);
 
@@ -135,8 +136,7 @@ void ReadRecordedCfgPath() {
           "opening the Common key");
   wchar_t path[MAX_PATH];
   DWORD bytes = sizeof path;
-  Require(RegQueryValueExW(common, L"FFCFG", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &bytes) ==
-              ERROR_SUCCESS,
+  Require(RegQueryValueExW(common, L"FFCFG", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &bytes) == ERROR_SUCCESS,
           "reading FFCFG");
   RegCloseKey(common);
 }
@@ -149,9 +149,9 @@ void WriteRecords(const std::wstring& loader_line, const std::wstring& cfg_path)
           "opening the Common key");
   auto set = [common](const wchar_t* name, const std::wstring& text) {
     const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    Require(RegSetValueExW(common, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) ==
-                ERROR_SUCCESS,
-            "writing a record");
+    Require(
+        RegSetValueExW(common, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) == ERROR_SUCCESS,
+        "writing a record");
   };
   if (!loader_line.empty()) set(L"FFJSFile", loader_line);
   set(L"FFCFG", cfg_path);
@@ -184,12 +184,11 @@ void ReadPrefFolder(const std::wstring& pref_dir) {
 
 void WriteDurably(const std::wstring& path, const std::string& bytes) {
   const std::wstring temporary = path + L".floor-tmp";
-  HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+  HANDLE file =
+      CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   Require(file != INVALID_HANDLE_VALUE, "creating a temporary file");
   DWORD written = 0;
-  Require(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size(),
+  Require(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size(),
           "writing a temporary file");
   Require(FlushFileBuffers(file), "flushing a temporary file");
   CloseHandle(file);
@@ -395,7 +394,8 @@ Row MeasureOutOfDate(const Operation& op, int lines, int pref_files) {
       };
       break;
   }
-  return Time(dll, op, work, [&work] { work.PutBack(); }, floor);
+  return Time(
+      dll, op, work, [&work] { work.PutBack(); }, floor);
 }
 
 // A start repeated on a machine it has already brought up to date, in the
@@ -424,7 +424,8 @@ Row MeasureUpToDate(const Operation& op, int lines, int pref_files) {
       ReadPrefFolder(work.pref_dir());
     };
   }
-  return Time(dll, op, work, [] {}, floor);
+  return Time(
+      dll, op, work, [] {}, floor);
 }
 
 void PrintHeader(const char* floor) {
@@ -436,8 +437,8 @@ void PrintHeader(const char* floor) {
 void PrintRow(const Operation& op, int lines, const char* pref_files, const Row& row) {
   std::string written = std::to_string(row.bytes_written);
   if (row.folders_changed > 0) written += " (+" + std::to_string(row.folders_changed) + " folders)";
-  std::printf("| %s | %d | %s | %s | %.2f | %.2f | %.1f |\n", op.name, lines, pref_files, written.c_str(),
-              row.call_ms, row.floor_ms, row.call_ms / row.floor_ms);
+  std::printf("| %s | %d | %s | %s | %.2f | %.2f | %.1f |\n", op.name, lines, pref_files, written.c_str(), row.call_ms,
+              row.floor_ms, row.call_ms / row.floor_ms);
   std::fflush(stdout);
 }
 

@@ -68,8 +68,7 @@ PELORIN_API int32_t PelorinTOVKFFStart(const TovkStartParams* params, const std:
 
 // Data-loss-prevention start. Returns 1 when it ran to its end, 0 when the
 // agent's RvClientConfig.qcf is present, -1 when Firefox is not found.
-PELORIN_API int32_t PelorinDLPFFStart(const void* reserved, const std::wstring& js_name,
-                                      const std::wstring& cfg_name);
+PELORIN_API int32_t PelorinDLPFFStart(const void* reserved, const std::wstring& js_name, const std::wstring& cfg_name);
 
 // Removes the library's lines (or only the proxy lines) from the autoconfig
 // file recorded in the agent's registry key. Returns 0.

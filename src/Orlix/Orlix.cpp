@@ -113,8 +113,8 @@ std::string FormatRecord(const wchar_t* function, int line, int level, const wch
   SYSTEMTIME now;
   GetLocalTime(&now);
   char head[128];
-  std::snprintf(head, sizeof head, "%04u-%02u-%02u %02u:%02u:%02u.%03u L%d [%lu:%lu] ",
-                now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, level,
+  std::snprintf(head, sizeof head, "%04u-%02u-%02u %02u:%02u:%02u.%03u L%d [%lu:%lu] ", now.wYear, now.wMonth, now.wDay,
+                now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, level,
                 static_cast<unsigned long>(GetCurrentProcessId()), static_cast<unsigned long>(GetCurrentThreadId()));
   std::string record(head);
   std::wstring where = function != nullptr ? function : L"?";

@@ -13,8 +13,8 @@ extern "C" {
 
 // Appends one record to the log. Never fails from the caller's point of
 // view: it returns 0 whatever happened to the record.
-ORLIX_API int Orlix_PrintMessage(const wchar_t* sourcePath, const wchar_t* function,
-                                 int line, int level, const wchar_t* message);
+ORLIX_API int Orlix_PrintMessage(const wchar_t* sourcePath, const wchar_t* function, int line, int level,
+                                 const wchar_t* message);
 
 // Where the records go: %ORLIX_LOG_FILE%, else
 // %ProgramData%\Tervia\Logs\Orlix.log. Returns the path's length in

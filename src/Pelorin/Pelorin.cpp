@@ -52,8 +52,8 @@ int32_t PelorinZARNFFStart(const ZarnStartParams*, const std::wstring& loader_na
   return pelorin::CatchAtBoundary(-1, [&] { return pelorin::StartZarn(loader_name, cfg_name, replay != 0); });
 }
 
-int32_t PelorinTOVKFFStart(const TovkStartParams* params, const std::wstring& loader_name,
-                           const std::wstring& cfg_name, int32_t replay) {
+int32_t PelorinTOVKFFStart(const TovkStartParams* params, const std::wstring& loader_name, const std::wstring& cfg_name,
+                           int32_t replay) {
   return pelorin::CatchAtBoundary(-1, [&] {
     // A null block is saved as three empty strings.
     const TovkStartParams copied = params != nullptr ? *params : TovkStartParams();

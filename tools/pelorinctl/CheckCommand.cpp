@@ -45,7 +45,8 @@ Outcome RunCheck(const Options& options) {
   Value mode = Value::Null("(unknown)");
   if (result.mode) {
     const char* source = result.mode_from_file ? " (from the autoconfig file)" : "";
-    mode = Value::String(pelorin::CheckModeName(*result.mode), pelorin::CheckModeName(*result.mode) + std::string(source));
+    mode =
+        Value::String(pelorin::CheckModeName(*result.mode), pelorin::CheckModeName(*result.mode) + std::string(source));
   }
   report.push_back({"mode", "Mode", mode});
   report.push_back({"firefox_install_dir", "Firefox install directory", PathOrNone(result.install_dir, "(not found)")});

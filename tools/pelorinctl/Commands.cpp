@@ -95,11 +95,21 @@ Start BindStart(Library& library, const Options& options) {
   switch (*options.mode) {
     case Mode::Zarn: {
       auto fn = library.Require<PelorinZARNFFStartFn>("PelorinZARNFFStart");
-      return {"PelorinZARNFFStart", [=] { ZarnStartParams params; return fn(&params, loader, cfg, 0); }, 0, 0};
+      return {"PelorinZARNFFStart",
+              [=] {
+                ZarnStartParams params;
+                return fn(&params, loader, cfg, 0);
+              },
+              0, 0};
     }
     case Mode::Tovk: {
       auto fn = library.Require<PelorinTOVKFFStartFn>("PelorinTOVKFFStart");
-      return {"PelorinTOVKFFStart", [=] { TovkStartParams params; return fn(&params, loader, cfg, 0); }, 0, 0};
+      return {"PelorinTOVKFFStart",
+              [=] {
+                TovkStartParams params;
+                return fn(&params, loader, cfg, 0);
+              },
+              0, 0};
     }
     default: {
       auto fn = library.Require<PelorinDLPFFStartFn>("PelorinDLPFFStart");
@@ -168,8 +178,8 @@ Outcome RunStart(Library& library, const Options& options) {
   Outcome outcome;
   Verdict verdict = Judge(start, *options.mode, result);
   if (!verdict.failure.empty()) {
-    outcome.failure = std::string(start.export_name) + " returned " + std::to_string(result) + " (" +
-                      verdict.failure + ")";
+    outcome.failure =
+        std::string(start.export_name) + " returned " + std::to_string(result) + " (" + verdict.failure + ")";
   }
 
   Report& report = outcome.report;

@@ -33,8 +33,7 @@ void Write(std::FILE* stream, const std::string& utf8) {
 
 std::string ToUtf8(const std::wstring& wide) {
   if (wide.empty()) return std::string();
-  int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                  nullptr);
+  int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
   if (bytes <= 0) return std::string();
   std::string out(static_cast<size_t>(bytes), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], bytes, nullptr, nullptr);

@@ -22,7 +22,7 @@ constexpr int kExitUsage = 2;
 class ToolError : public std::runtime_error {
  public:
   ToolError(int exit_code, const std::string& message) : std::runtime_error(message), exit_code_(exit_code) {}
-  int exit_code() const { return exit_code_; }
+  int ExitCode() const { return exit_code_; }
 
  private:
   int exit_code_;
@@ -30,9 +30,9 @@ class ToolError : public std::runtime_error {
 
 inline ToolError Failure(const std::string& message) { return ToolError(kExitFailure, message); }
 
-using pelorin::unique_module;
 using pelorin::unique_file;
 using pelorin::unique_find;
+using pelorin::unique_module;
 
 // The folder of pelorinctl.exe: the library and its logging DLL are taken
 // from there, never from the search path.

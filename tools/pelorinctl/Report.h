@@ -19,8 +19,8 @@ struct Value {
   bool flag = false;
   int64_t number = 0;
   std::string text;
-  std::vector<Value> items;        // List
-  std::vector<Field> fields;       // Section
+  std::vector<Value> items;   // List
+  std::vector<Field> fields;  // Section
   // How a person sees a scalar; empty means the plain rendering.
   std::string shown;
 

@@ -43,10 +43,12 @@ void Define(CLI::App& app, Command& command) {
       [](const std::string& name) { return name.rfind('-', 0) == 0 ? "a file name, not an option, is needed" : ""; },
       "NAME");
 
-  command.status = app.add_subcommand("status", "Firefox install directory, configured preference and autoconfig "
-                                                "files, inline proxy state, the agent's registry values and files");
-  command.start = app.add_subcommand("start", "put Firefox into a protection mode, then list the files and "
-                                              "registry values that changed");
+  command.status = app.add_subcommand("status",
+                                      "Firefox install directory, configured preference and autoconfig "
+                                      "files, inline proxy state, the agent's registry values and files");
+  command.start = app.add_subcommand("start",
+                                     "put Firefox into a protection mode, then list the files and "
+                                     "registry values that changed");
   command.start->add_option("mode", command.mode, "zarn, tovk or dlp")->required()->transform(mode_names);
   command.start->add_option("--loader", command.loader_name, "preference loader file name (default: the library's)")
       ->check(file_name);
@@ -56,10 +58,11 @@ void Define(CLI::App& app, Command& command) {
                           "call PelorinUninitialize afterwards, as the agent does when it unloads the library");
   command.cleanup = app.add_subcommand("cleanup", "take the library's lines out of the recorded autoconfig file");
   command.cleanup->add_flag("--only-proxy", command.options.only_proxy, "take out only the proxy lines");
-  command.check = app.add_subcommand("check", "whether Firefox will start with the mode's preferences locked, and "
-                                              "what stands in the way; reads only. Exit status 0: every lock will "
-                                              "hold, 1: a finding stands in the way, 2: usage error or the check "
-                                              "failed");
+  command.check = app.add_subcommand("check",
+                                     "whether Firefox will start with the mode's preferences locked, and "
+                                     "what stands in the way; reads only. Exit status 0: every lock will "
+                                     "hold, 1: a finding stands in the way, 2: usage error or the check "
+                                     "failed");
   command.check->add_option("--mode", command.mode, "zarn, tovk or dlp (default: read from the autoconfig file)")
       ->transform(mode_names);
 }
@@ -130,7 +133,7 @@ int wmain(int argc, wchar_t** argv) {
     return Run(app, command, std::move(arguments));
   } catch (const ToolError& error) {
     WriteErr(std::string("pelorinctl: ") + error.what() + "\n");
-    return error.exit_code();
+    return error.ExitCode();
   } catch (const std::exception& error) {
     WriteErr(std::string("pelorinctl: ") + error.what() + "\n");
     // A check that cannot finish must not read as a finding.

@@ -19,10 +19,10 @@ namespace {
 // type is not examined, and the folder ends at the first NUL.
 std::wstring ReadInstallPath() {
   unique_hkey agent;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AGENT_KEY, 0, KEY_QUERY_VALUE, agent.put()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentKey, 0, KEY_QUERY_VALUE, agent.put()) != ERROR_SUCCESS) {
     return std::wstring();
   }
-  RegistryRead read = ReadRegistryValue(agent.get(), AGENT_INSTALL_PATH_VALUE, RegistryTypes::Any(), MAX_PATH);
+  RegistryRead read = ReadRegistryValue(agent.get(), kAgentInstallPathValue, RegistryTypes::Any(), MAX_PATH);
   if (read.status != ERROR_SUCCESS || !read.value) return std::wstring();
   return read.value->Text();
 }

@@ -4,8 +4,8 @@
 
 #include "agent/AgentKeys.h"
 #include "base/Log.h"
-#include "base/Registry.h"
 #include "base/ModuleLock.h"
+#include "base/Registry.h"
 #include "base/UniqueHandle.h"
 #include "lines/Lines.h"
 
@@ -22,7 +22,7 @@ constexpr REGSAM kAgentKeyAccess = KEY_ALL_ACCESS;
 unique_hkey OpenAgentCommonKey() {
   // A failed open leaves the handle empty, which is the answer.
   unique_hkey key;
-  RegOpenKeyExW(HKEY_LOCAL_MACHINE, AGENT_COMMON_KEY, 0, kAgentKeyAccess, key.put());
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, kAgentKeyAccess, key.put());
   return key;
 }
 
@@ -45,7 +45,7 @@ int SaveCfgFilePath(const std::wstring& path) {
   {
     unique_hkey key = OpenAgentCommonKey();
     if (!key) return 0;
-    SetString(key.get(), CFG_PATH_VALUE, path);
+    SetString(key.get(), kCfgPathValue, path);
   }
   Log(L"SaveCurrentCFGFilePath");
   return 0;
@@ -56,20 +56,20 @@ bool SavePreviousLoaderLines(std::string obscure_line, std::string filename_line
   unique_hkey key = OpenAgentCommonKey();
   if (!key) return true;
   // An empty line means nothing new was found: an earlier record stays.
-  if (!obscure_line.empty()) ReplaceString(key.get(), OBSCURE_LINE_VALUE, obscure_line);
-  if (!filename_line.empty()) ReplaceString(key.get(), FILENAME_LINE_VALUE, filename_line);
+  if (!obscure_line.empty()) ReplaceString(key.get(), kObscureLineValue, obscure_line);
+  if (!filename_line.empty()) ReplaceString(key.get(), kFilenameLineValue, filename_line);
   return true;
 }
 
 std::wstring ReadCfgFilePath() {
   unique_hkey key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AGENT_COMMON_KEY, 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
     return std::wstring();
   }
   // As with the agent's InstallPath: a value longer than MAX_PATH characters
   // reads as empty, its type is not examined and the path ends at the first
   // NUL.
-  RegistryRead read = ReadRegistryValue(key.get(), CFG_PATH_VALUE, RegistryTypes::Any(), MAX_PATH);
+  RegistryRead read = ReadRegistryValue(key.get(), kCfgPathValue, RegistryTypes::Any(), MAX_PATH);
   if (read.status != ERROR_SUCCESS || !read.value) return std::wstring();
   return read.value->Text();
 }

@@ -3,11 +3,11 @@
 #include <string_view>
 #include <vector>
 
-#include "autoconfig/CfgLines.h"
+#include "agent/AgentConfig.h"
 #include "agent/RegistryRecords.h"
+#include "autoconfig/CfgLines.h"
 #include "base/Log.h"
 #include "base/ModuleLock.h"
-#include "agent/AgentConfig.h"
 #include "proxy/InlineProxy.h"
 
 namespace pelorin {
@@ -23,8 +23,7 @@ using Constants = std::vector<std::string_view>;
 
 Constants BaseLines(WebMode mode) {
   if (mode == WebMode::kDirectConnect) {
-    return {CFG_LINE_PKIX, CFG_LINE_BUILTIN_CERTS, CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES,
-            CFG_LINE_ENTERPRISE_ROOTS};
+    return {CFG_LINE_PKIX, CFG_LINE_BUILTIN_CERTS, CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES, CFG_LINE_ENTERPRISE_ROOTS};
   }
   return {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES, CFG_LINE_ENTERPRISE_ROOTS};
 }
@@ -34,7 +33,7 @@ void AppendConstants(LineList& lines, const Constants& constants) {
 }
 
 void CreateAutoconfigFile(FileEdits& files, const std::wstring& path, WebMode mode, bool agent_config) {
-  LineList lines{CFG_FIRST_LINE};
+  LineList lines{kCfgFirstLine};
   AppendConstants(lines, BaseLines(mode));
   if (agent_config) {
     AppendConstants(lines, {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES});
@@ -45,8 +44,7 @@ void CreateAutoconfigFile(FileEdits& files, const std::wstring& path, WebMode mo
   files.SetContent(path, JoinLines(lines));
 }
 
-void EditAutoconfigFile(FileEdits& files, const std::wstring& path, LineList lines, WebMode mode,
-                        bool agent_config) {
+void EditAutoconfigFile(FileEdits& files, const std::wstring& path, LineList lines, WebMode mode, bool agent_config) {
   RemoveContainingAny(lines, {CFG_LINE_PKIX, CFG_LINE_BUILTIN_CERTS, CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES,
                               CFG_LINE_ENTERPRISE_ROOTS});
   // Scope lines belong to the agent's configuration; without it a user's

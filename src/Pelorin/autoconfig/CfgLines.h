@@ -34,7 +34,7 @@ inline constexpr std::string_view CFG_LINE_ENTERPRISE_ROOTS =
 
 // Firefox skips the first line of an autoconfig file whatever it holds, so
 // the library keeps a bare comment there.
-inline constexpr std::string_view CFG_FIRST_LINE = "//";
+inline constexpr std::string_view kCfgFirstLine = "//";
 
 // Presence: a whole line equal to the constant; a line that lost its banner
 // or kept a "\r" is not ours.
@@ -56,7 +56,7 @@ inline void RemoveContainingAny(LineList& lines, std::initializer_list<std::stri
 }
 
 inline void EnsureBareFirstLine(LineList& lines) {
-  if (lines.empty() || lines.front() != CFG_FIRST_LINE) lines.insert(lines.begin(), CFG_FIRST_LINE);
+  if (lines.empty() || lines.front() != kCfgFirstLine) lines.insert(lines.begin(), kCfgFirstLine);
 }
 
 }  // namespace pelorin

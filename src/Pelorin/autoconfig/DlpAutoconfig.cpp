@@ -1,7 +1,7 @@
 #include "autoconfig/DlpAutoconfig.h"
 
-#include "autoconfig/CfgLines.h"
 #include "agent/RegistryRecords.h"
+#include "autoconfig/CfgLines.h"
 #include "base/Log.h"
 #include "base/ModuleLock.h"
 #include "proxy/InlineProxy.h"
@@ -25,7 +25,7 @@ void AppendDlpLines(LineList& lines, bool log_proxy) {
 
 void CreateAutoconfigFile(FileEdits& files, const std::wstring& path) {
   Log(L"FF extension CFG file do not exists. Creating one.");
-  LineList lines{CFG_FIRST_LINE};
+  LineList lines{kCfgFirstLine};
   AppendDlpLines(lines, true);
   files.SetContent(path, JoinLines(lines));
 }

@@ -33,21 +33,21 @@ bool IsDlpLoaderUpToDate(FileEdits& files, const std::wstring& path, const std::
 }
 
 bool IsDlpLoaderLine(std::string_view line, DlpPredecessor& predecessor) {
-  if (Contains(line, MARKER_TOVK_CFG)) {
+  if (Contains(line, kMarkerTovkCfg)) {
     predecessor = DlpPredecessor::kTovk;
     return true;
   }
-  if (Contains(line, MARKER_ZARN_CFG)) {
+  if (Contains(line, kMarkerZarnCfg)) {
     predecessor = DlpPredecessor::kZarn;
     return true;
   }
-  if (Contains(line, MARKER_V2N_CFG)) {
+  if (Contains(line, kMarkerV2nCfg)) {
     predecessor = DlpPredecessor::kShared;
     return true;
   }
   // A "cv_mozilla_dlp.cfg" line goes through its filename marker: DLP's own
   // older name needs no hand-over.
-  return Contains(line, MARKER_OBSCURE_VALUE) || Contains(line, MARKER_FILENAME);
+  return Contains(line, kMarkerObscureValue) || Contains(line, kMarkerFilename);
 }
 
 void WriteDlpLoaderFile(FileEdits& files, const std::wstring& path, std::wstring& cfg_name) {
@@ -61,7 +61,7 @@ void WriteDlpLoaderFile(FileEdits& files, const std::wstring& path, std::wstring
   // Firefox was reading the shared file under a web mode (or under this
   // name already): DLP takes that file over rather than naming a second one,
   // so the web modes' lines and DLP's end up side by side.
-  if (RemoveDlpLoaderLines(lines) != DlpPredecessor::kNone) cfg_name = DEFAULT_CFG_NAME;
+  if (RemoveDlpLoaderLines(lines) != DlpPredecessor::kNone) cfg_name = kDefaultCfgName;
   const std::string filename_line = FilenameLine(cfg_name);
   lines.push_back(PREF_LINE_OBSCURE_VALUE);
   lines.push_back(filename_line);

@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "autoconfig/LoaderLines.h"
 #include "agent/RegistryRecords.h"
+#include "autoconfig/LoaderLines.h"
 #include "base/ModuleLock.h"
 #include "firefox/PrefDirectory.h"
 #include "lines/FileContent.h"
@@ -14,15 +14,15 @@ namespace pelorin {
 namespace {
 
 bool NamesLibraryCfg(std::string_view line) {
-  return Contains(line, MARKER_TOVK_CFG) || Contains(line, MARKER_ZARN_CFG) || Contains(line, MARKER_DLP_CFG) ||
-         Contains(line, MARKER_V2N_CFG);
+  return Contains(line, kMarkerTovkCfg) || Contains(line, kMarkerZarnCfg) || Contains(line, kMarkerDlpCfg) ||
+         Contains(line, kMarkerV2nCfg);
 }
 
 // Lines the stripper removes. A foreign obscure-value line stays: it
 // configures nothing on its own.
-bool IsStrippedLine(std::string_view line) { return NamesLibraryCfg(line) || Contains(line, MARKER_FILENAME); }
+bool IsStrippedLine(std::string_view line) { return NamesLibraryCfg(line) || Contains(line, kMarkerFilename); }
 
-bool IsLoaderLine(std::string_view line) { return IsStrippedLine(line) || Contains(line, MARKER_OBSCURE_VALUE); }
+bool IsLoaderLine(std::string_view line) { return IsStrippedLine(line) || Contains(line, kMarkerObscureValue); }
 
 // The foreign values of the two preferences, recorded before the lines are
 // replaced, so the agent can tell what it overrode. A filename line naming
@@ -31,9 +31,9 @@ void RecordForeignLoaderLines(const LineList& lines, const std::string& filename
   std::string previous_obscure;
   std::string previous_filename;
   for (Line line : lines) {
-    if (Contains(line, MARKER_OBSCURE_VALUE)) {
+    if (Contains(line, kMarkerObscureValue)) {
       if (line != PREF_LINE_OBSCURE_VALUE) previous_obscure = line;
-    } else if (Contains(line, MARKER_FILENAME) && line != filename_line && !Contains(line, MARKER_V2N_CFG)) {
+    } else if (Contains(line, kMarkerFilename) && line != filename_line && !Contains(line, kMarkerV2nCfg)) {
       previous_filename = line;
     }
   }
@@ -98,7 +98,7 @@ void StripPrefDirectory(FileEdits& files, const std::wstring& install_dir) {
   PrefNameSet names;
   ListPrefJsFiles(pref_dir, names);
   for (const std::wstring& name : names) StripLoaderLines(files, pref_dir + name);
-  StripLoaderLines(files, pref_dir + CHANNEL_PREFS_NAME);
+  StripLoaderLines(files, pref_dir + kChannelPrefsName);
 }
 
 std::wstring ReadLoaderCfgName(const std::wstring& path) {
@@ -106,7 +106,7 @@ std::wstring ReadLoaderCfgName(const std::wstring& path) {
   const LineList lines = SplitLines(content);
   // Firefox applies preferences in file order, so the last one is in force.
   for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-    if (Contains(*it, MARKER_FILENAME)) return CfgNameFromLine(*it);
+    if (Contains(*it, kMarkerFilename)) return CfgNameFromLine(*it);
   }
   return std::wstring();
 }

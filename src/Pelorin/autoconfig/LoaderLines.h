@@ -13,15 +13,15 @@ namespace pelorin {
 // read exactly so for the obscure-value check to pass.
 inline constexpr std::string_view PREF_LINE_OBSCURE_VALUE = "pref(\"general.config.obscure_value\", 0);";
 
-inline constexpr std::string_view MARKER_TOVK_CFG = "\"cv_mozilla_tovk.cfg\"";
-inline constexpr std::string_view MARKER_ZARN_CFG = "\"cv_mozilla_zarn.cfg\"";
-inline constexpr std::string_view MARKER_DLP_CFG = "\"cv_mozilla_dlp.cfg\"";
-inline constexpr std::string_view MARKER_V2N_CFG = "\"cv_mozilla_V2N.cfg\"";
-inline constexpr std::string_view MARKER_OBSCURE_VALUE = "\"general.config.obscure_value\"";
-inline constexpr std::string_view MARKER_FILENAME = "\"general.config.filename\"";
+inline constexpr std::string_view kMarkerTovkCfg = "\"cv_mozilla_tovk.cfg\"";
+inline constexpr std::string_view kMarkerZarnCfg = "\"cv_mozilla_zarn.cfg\"";
+inline constexpr std::string_view kMarkerDlpCfg = "\"cv_mozilla_dlp.cfg\"";
+inline constexpr std::string_view kMarkerV2nCfg = "\"cv_mozilla_V2N.cfg\"";
+inline constexpr std::string_view kMarkerObscureValue = "\"general.config.obscure_value\"";
+inline constexpr std::string_view kMarkerFilename = "\"general.config.filename\"";
 
-inline constexpr wchar_t DEFAULT_LOADER_NAME[] = L"!.js";
-inline constexpr wchar_t DEFAULT_CFG_NAME[] = L"cv_mozilla_V2N.cfg";
+inline constexpr wchar_t kDefaultLoaderName[] = L"!.js";
+inline constexpr wchar_t kDefaultCfgName[] = L"cv_mozilla_V2N.cfg";
 
 // An empty name selects the default; any other is used verbatim.
 inline std::wstring NameOrDefault(const std::wstring& name, const wchar_t* fallback) {

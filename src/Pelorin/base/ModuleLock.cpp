@@ -2,7 +2,7 @@
 
 namespace pelorin {
 
-ModuleLock& module_lock() noexcept {
+ModuleLock& TheModuleLock() noexcept {
   static ModuleLock lock;
   return lock;
 }

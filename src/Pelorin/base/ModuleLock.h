@@ -24,12 +24,12 @@ class ModuleLock {
 // The one instance, created on first use. Module-wide state that must be
 // released before the lock is deleted touches it first in its own
 // initialiser, so that the lock is constructed earlier and destroyed later.
-ModuleLock& module_lock() noexcept;
+ModuleLock& TheModuleLock() noexcept;
 
 class ModuleLockGuard {
  public:
-  ModuleLockGuard() noexcept { module_lock().Enter(); }
-  ~ModuleLockGuard() { module_lock().Leave(); }
+  ModuleLockGuard() noexcept { TheModuleLock().Enter(); }
+  ~ModuleLockGuard() { TheModuleLock().Leave(); }
   ModuleLockGuard(const ModuleLockGuard&) = delete;
   ModuleLockGuard& operator=(const ModuleLockGuard&) = delete;
 };

@@ -88,8 +88,8 @@ struct LoaderPrefs {
 // without blocking Firefox, which the reader matches by skipping lines it
 // cannot parse.
 LoaderPrefs ReadLoaderPrefs(const std::wstring& install_dir, const std::wstring& expected_name) {
-  const std::string filename_pref = QuotedName(MARKER_FILENAME);
-  const std::string obscure_pref = QuotedName(MARKER_OBSCURE_VALUE);
+  const std::string filename_pref = QuotedName(kMarkerFilename);
+  const std::string obscure_pref = QuotedName(kMarkerObscureValue);
   LoaderPrefs prefs;
   for (const wchar_t* folder : {L"\\defaults\\pref", L"\\browser\\defaults\\preferences"}) {
     const std::wstring dir = install_dir + folder;
@@ -173,9 +173,10 @@ class Checker {
       result_.mode_from_file = result_.mode.has_value();
     }
     if (!result_.mode) {
-      if (installed) Add("mode-unknown", expected_cfg_,
-                         "It holds none of the library's lines, so the mode cannot be told: run the mode's start, "
-                         "or name the mode.");
+      if (installed)
+        Add("mode-unknown", expected_cfg_,
+            "It holds none of the library's lines, so the mode cannot be told: run the mode's start, "
+            "or name the mode.");
     } else {
       const std::vector<std::string_view> constants = ModeLines(*result_.mode);
       for (std::string_view constant : constants) {
@@ -213,10 +214,10 @@ class Checker {
     const std::wstring& install = result_.install_dir;
     std::wstring& expected = expected_cfg_;
     expected = ReadCfgFilePath();
-    if (expected.empty()) expected = install + L"\\" + DEFAULT_CFG_NAME;
+    if (expected.empty()) expected = install + L"\\" + kDefaultCfgName;
     const std::wstring expected_name = expected.substr(expected.find_last_of(L"\\/") + 1);
     const LoaderPrefs prefs = ReadLoaderPrefs(install, expected_name);
-    const std::wstring default_loader = install + L"\\defaults\\pref\\" + DEFAULT_LOADER_NAME;
+    const std::wstring default_loader = install + L"\\defaults\\pref\\" + kDefaultLoaderName;
     result_.loader_file = prefs.filename ? prefs.filename_file : default_loader;
     result_.autoconfig_file = prefs.filename ? install + L"\\" + Utf8ToWide(*prefs.filename) : expected;
     bool loaded = prefs.filename.has_value();
@@ -263,8 +264,7 @@ class Checker {
         Add("cfg-unreadable", result_.autoconfig_file,
             "The autoconfig file cannot be read: give Firefox's users read access to it.");
       } else {
-        Add("cfg-missing", result_.autoconfig_file,
-            "The autoconfig file does not exist: run the mode's start again.");
+        Add("cfg-missing", result_.autoconfig_file, "The autoconfig file does not exist: run the mode's start again.");
       }
       return false;
     }
@@ -290,8 +290,9 @@ class Checker {
       if (pref.holds || !own_file_) continue;
       if (!simulation.library_line) {
         Add("cfg-line-missing", result_.autoconfig_file,
-            "It lacks the line setting " + pref.name + " after its first line, which Firefox skips: run the mode's "
-            "start again.");
+            "It lacks the line setting " + pref.name +
+                " after its first line, which Firefox skips: run the mode's "
+                "start again.");
       } else {
         Add("cfg-foreign-line", result_.autoconfig_file,
             "Line " + std::to_string(simulation.last_change + 1) + ", " +
@@ -311,8 +312,10 @@ class Checker {
         if (pref.name != setting.pref || setting.value == pref.value) continue;
         pref.holds = false;
         Add("policy-overrides", setting.source,
-            "An enterprise policy sets " + pref.name + " to " + ValueText(setting.value) + ", which wins over the "
-            "agent's " + ValueText(pref.value) + ": remove that policy setting.");
+            "An enterprise policy sets " + pref.name + " to " + ValueText(setting.value) +
+                ", which wins over the "
+                "agent's " +
+                ValueText(pref.value) + ": remove that policy setting.");
       }
     }
   }

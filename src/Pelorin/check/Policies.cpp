@@ -29,9 +29,12 @@ constexpr std::pair<const char*, const char*> kProxyModes[] = {
 // of these, also under an autoconfig lock, with Status "default", "locked"
 // or a bare value; "user" and "clear" leave a locked preference alone, and
 // security.enterprise_roots.enabled is not accepted at all.
-constexpr const char* kPreferencesPolicyPrefs[] = {
-    "network.proxy.type", "network.proxy.no_proxies_on", "security.use_mozillapkix_verification",
-    "extensions.install.requireBuiltInCerts", "extensions.autoDisableScopes", "extensions.enabledScopes"};
+constexpr const char* kPreferencesPolicyPrefs[] = {"network.proxy.type",
+                                                   "network.proxy.no_proxies_on",
+                                                   "security.use_mozillapkix_verification",
+                                                   "extensions.install.requireBuiltInCerts",
+                                                   "extensions.autoDisableScopes",
+                                                   "extensions.enabledScopes"};
 
 // Windows policies keep booleans as DWORD 0 or 1.
 bool Truthy(const Json& value) {
@@ -93,7 +96,8 @@ std::vector<PolicySetting> SettingsFrom(const Json& policies, const std::wstring
   if (const Json* certificates = Member(policies, "Certificates")) {
     if (const Json* roots = Member(*certificates, "ImportEnterpriseRoots")) {
       settings.push_back({"security.enterprise_roots.enabled",
-                          {PrefValue::Kind::kBool, Truthy(*roots) ? "true" : "false"}, source(L"Certificates")});
+                          {PrefValue::Kind::kBool, Truthy(*roots) ? "true" : "false"},
+                          source(L"Certificates")});
     }
   }
   if (const Json* preferences = Member(policies, "Preferences")) {
@@ -157,7 +161,7 @@ void KeyToJson(HKEY key, Json& object, Allocator& allocator) {
 std::vector<PolicySetting> ReadPolicySettings(const std::wstring& install_dir) {
   std::vector<PolicySetting> settings;
   unique_hkey key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, FIREFOX_POLICY_KEY, 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFirefoxPolicyKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
     rapidjson::Document registry(rapidjson::kObjectType);
     KeyToJson(key.get(), registry, registry.GetAllocator());
     settings = SettingsFrom(registry, kPolicyKeyName, std::wstring());
@@ -169,7 +173,8 @@ std::vector<PolicySetting> ReadPolicySettings(const std::wstring& install_dir) {
     rapidjson::Document document;
     if (!document.Parse(text->c_str()).HasParseError()) {
       if (const Json* policies = Member(document, "policies")) {
-        for (PolicySetting& setting : SettingsFrom(*policies, std::wstring(), file)) settings.push_back(std::move(setting));
+        for (PolicySetting& setting : SettingsFrom(*policies, std::wstring(), file))
+          settings.push_back(std::move(setting));
       }
     }
   }

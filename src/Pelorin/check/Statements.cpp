@@ -31,8 +31,8 @@ class Cursor {
   std::string Identifier() {
     SkipBlanks();
     std::string word;
-    while (position_ < text_.size() && (std::isalnum(static_cast<unsigned char>(text_[position_])) != 0 ||
-                                        text_[position_] == '_')) {
+    while (position_ < text_.size() &&
+           (std::isalnum(static_cast<unsigned char>(text_[position_])) != 0 || text_[position_] == '_')) {
       word += text_[position_++];
     }
     return word;

@@ -21,7 +21,7 @@ constexpr wchar_t kJsExtension[] = L".js";
 bool IsListedName(const std::wstring& lowered) {
   const size_t found = lowered.find(kJsExtension);
   if (found == std::wstring::npos || found + std::size(kJsExtension) - 1 != lowered.size()) return false;
-  return lowered != CHANNEL_PREFS_NAME;
+  return lowered != kChannelPrefsName;
 }
 
 // Established with Firefox ESR: it reads every file whose name ends in

@@ -10,7 +10,7 @@ namespace pelorin {
 
 // Firefox reads this file itself on every start; the scan leaves it out so
 // that the library visits it last.
-inline constexpr wchar_t CHANNEL_PREFS_NAME[] = L"channel-prefs.js";
+inline constexpr wchar_t kChannelPrefsName[] = L"channel-prefs.js";
 
 // Lower-cased file names, ordered by UTF-16 code unit ("!.js" first).
 using PrefNameSet = std::set<std::wstring>;

@@ -11,7 +11,7 @@ const FileCalls* g_file_calls = &kWindowsFileCalls;
 
 }  // namespace
 
-const FileCalls& file_calls() noexcept { return *g_file_calls; }
+const FileCalls& ActiveFileCalls() noexcept { return *g_file_calls; }
 
 void SetFileCallsForTesting(const FileCalls* calls) noexcept {
   g_file_calls = calls != nullptr ? calls : &kWindowsFileCalls;

@@ -16,7 +16,7 @@ struct FileCalls {
 };
 
 // The Windows functions themselves, unless a test has put others in place.
-const FileCalls& file_calls() noexcept;
+const FileCalls& ActiveFileCalls() noexcept;
 
 // Null puts the Windows functions back.
 void SetFileCallsForTesting(const FileCalls* calls) noexcept;

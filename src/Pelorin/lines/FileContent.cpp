@@ -31,7 +31,7 @@ bool PrintFailure(const char* step, const std::wstring& path, DWORD error) {
 DWORD WriteWhole(HANDLE file, std::string_view bytes) {
   if (bytes.size() > MAXDWORD) return ERROR_FILE_TOO_LARGE;
   DWORD written = 0;
-  if (!file_calls().write_file(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+  if (!ActiveFileCalls().write_file(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
     return GetLastError();
   }
   return written == bytes.size() ? NO_ERROR : ERROR_DISK_FULL;
@@ -40,12 +40,13 @@ DWORD WriteWhole(HANDLE file, std::string_view bytes) {
 // The complete bytes in the temporary file, on disk before it takes the
 // target's place: a crash after the swap must not leave an empty file.
 bool WriteTemporary(const std::wstring& temporary, const std::wstring& target, std::string_view bytes) {
-  unique_file file(file_calls().create_file(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  unique_file file(ActiveFileCalls().create_file(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return PrintFailure("CreateFile", target, GetLastError());
   const DWORD error = WriteWhole(file.get(), bytes);
   if (error != NO_ERROR) return PrintFailure("WriteFile", target, error);
-  if (!file_calls().flush_file_buffers(file.get())) return PrintFailure("FlushFileBuffers", target, GetLastError());
+  if (!ActiveFileCalls().flush_file_buffers(file.get()))
+    return PrintFailure("FlushFileBuffers", target, GetLastError());
   return true;
 }
 
@@ -81,7 +82,7 @@ bool SwapIn(const std::wstring& temporary, const std::wstring& target) {
     CarryProtectionOver(target, temporary);
     flags |= MOVEFILE_REPLACE_EXISTING;
   }
-  if (file_calls().move_file(temporary.c_str(), target.c_str(), flags)) return true;
+  if (ActiveFileCalls().move_file(temporary.c_str(), target.c_str(), flags)) return true;
   return PrintFailure("MoveFileEx", target, GetLastError());
 }
 
@@ -116,8 +117,8 @@ ReadOutcome ReadInto(const std::wstring& path, std::string& bytes) {
   // and a missing file says so; a directory does not open either, nor does
   // a file another program holds, so other failures are told apart by the
   // attributes.
-  unique_file file(file_calls().create_file(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  unique_file file(ActiveFileCalls().create_file(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     const DWORD error = GetLastError();
     const bool present = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && IsPresent(path);
@@ -135,7 +136,7 @@ ReadOutcome ReadInto(const std::wstring& path, std::string& bytes) {
 
   bytes.resize(size);
   DWORD read = 0;
-  if (!file_calls().read_file(file.get(), &bytes[0], size, &read, nullptr)) {
+  if (!ActiveFileCalls().read_file(file.get(), &bytes[0], size, &read, nullptr)) {
     std::printf("ReadFile failed, %ld\n", static_cast<long>(GetLastError()));
     std::fflush(stdout);
     bytes.clear();

@@ -1,12 +1,12 @@
 #include "modes/DlpStart.h"
 
+#include "agent/AgentConfig.h"
+#include "autoconfig/DlpAutoconfig.h"
+#include "autoconfig/DlpLoader.h"
 #include "autoconfig/LoaderFile.h"
 #include "autoconfig/LoaderLines.h"
 #include "base/Log.h"
 #include "base/ModuleLock.h"
-#include "agent/AgentConfig.h"
-#include "autoconfig/DlpAutoconfig.h"
-#include "autoconfig/DlpLoader.h"
 #include "firefox/InstallPath.h"
 #include "lines/FileEdits.h"
 
@@ -54,8 +54,8 @@ int32_t DlpStart(const std::wstring& js_name, const std::wstring& cfg_name) {
   // probe's second answer (the proxy configuration) is not needed here.
   if (IsRvClientConfigPresent(nullptr)) return 0;
 
-  const std::wstring loader_name = NameOrDefault(js_name, DEFAULT_LOADER_NAME);
-  std::wstring autoconfig_name = NameOrDefault(cfg_name, DEFAULT_CFG_NAME);
+  const std::wstring loader_name = NameOrDefault(js_name, kDefaultLoaderName);
+  std::wstring autoconfig_name = NameOrDefault(cfg_name, kDefaultCfgName);
   FileEdits files;
   UpdateLoaderFile(files, install_dir, loader_name, autoconfig_name);
   Log(L"FF extension ff_install_path_");

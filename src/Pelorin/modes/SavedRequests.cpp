@@ -12,7 +12,7 @@ namespace {
 // Records still saved at unload are released by the set's destructor, which
 // must run while the lock still exists: touching the lock first constructs
 // it before the set, so it is destroyed after it.
-ModuleLock& g_lock_before_set = module_lock();
+ModuleLock& g_lock_before_set = TheModuleLock();
 
 SavedRequestSet g_saved_requests;
 

@@ -3,7 +3,6 @@
 #include <memory>
 #include <utility>
 
-#include "modes/SavedRequests.h"
 #include "autoconfig/AutoconfigFile.h"
 #include "autoconfig/LoaderFile.h"
 #include "autoconfig/LoaderLines.h"
@@ -12,6 +11,7 @@
 #include "base/ModuleLock.h"
 #include "firefox/InstallPath.h"
 #include "lines/FileEdits.h"
+#include "modes/SavedRequests.h"
 
 namespace pelorin {
 
@@ -23,7 +23,7 @@ struct StartNames {
 };
 
 StartNames DefaultedNames(const std::wstring& loader_name, const std::wstring& cfg_name) {
-  return {NameOrDefault(loader_name, DEFAULT_LOADER_NAME), NameOrDefault(cfg_name, DEFAULT_CFG_NAME)};
+  return {NameOrDefault(loader_name, kDefaultLoaderName), NameOrDefault(cfg_name, kDefaultCfgName)};
 }
 
 // Stale loader lines go first, so that only the loader file written next

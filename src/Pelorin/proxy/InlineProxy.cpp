@@ -34,7 +34,7 @@ bool BlocksDlpAddOn(const std::wstring& text) {
   PolicyDocument document;
   document.Parse<rapidjson::kParseIterativeFlag>(text.c_str());
   if (document.HasParseError()) return false;
-  const PolicyValue* entry = FindMember(document, DLP_ADDON_ID);
+  const PolicyValue* entry = FindMember(document, kDlpAddOnId);
   if (entry == nullptr) return false;
   const PolicyValue* mode = FindMember(*entry, L"installation_mode");
   if (mode == nullptr || !mode->IsString()) return false;
@@ -51,7 +51,7 @@ bool IsInlineProxyEnabled() {
     return false;
   }
   unique_hkey policies;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, FIREFOX_POLICY_KEY, 0, KEY_ALL_ACCESS, policies.put()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFirefoxPolicyKey, 0, KEY_ALL_ACCESS, policies.put()) != ERROR_SUCCESS) {
     Log(L"Unable to open registry ExtensionSettings.");
     return false;
   }

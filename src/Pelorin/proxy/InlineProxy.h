@@ -7,7 +7,7 @@
 namespace pelorin {
 
 // The DLP add-on's Firefox identifier, looked up in ExtensionSettings.
-inline constexpr wchar_t DLP_ADDON_ID[] = L"dlp@tervia.com";
+inline constexpr wchar_t kDlpAddOnId[] = L"dlp@tervia.com";
 
 // Takes no lock and keeps no state; logs its failures.
 bool IsInlineProxyEnabled();

@@ -8,7 +8,7 @@
 namespace pelorin {
 
 // Firefox's enterprise policies under HKEY_LOCAL_MACHINE.
-inline constexpr wchar_t FIREFOX_POLICY_KEY[] = L"SOFTWARE\\Policies\\Mozilla\\Firefox";
+inline constexpr wchar_t kFirefoxPolicyKey[] = L"SOFTWARE\\Policies\\Mozilla\\Firefox";
 
 // Reads "ExtensionSettings" from the open Firefox policies key (left open).
 // A REG_SZ value is taken as stored; a REG_MULTI_SZ list becomes its strings,
