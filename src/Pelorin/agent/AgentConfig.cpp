@@ -18,13 +18,9 @@ namespace {
 // MAX_PATH characters: a truncated folder would name some other place. The
 // type is not examined, and the folder ends at the first NUL.
 std::wstring ReadInstallPath() {
-  unique_hkey agent;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentKey, 0, KEY_QUERY_VALUE, agent.put()) != ERROR_SUCCESS) {
-    return std::wstring();
-  }
-  RegistryRead read = ReadRegistryValue(agent.get(), kAgentInstallPathValue, RegistryTypes::Any(), MAX_PATH);
-  if (read.status != ERROR_SUCCESS || !read.value) return std::wstring();
-  return read.value->Text();
+  const RegistryRead read =
+      ReadRegistryValue(HKEY_LOCAL_MACHINE, kAgentKey, kAgentInstallPathValue, RegistryTypes::Any(), MAX_PATH);
+  return read.value ? read.value->Text() : std::wstring();
 }
 
 }  // namespace

@@ -62,16 +62,12 @@ bool SavePreviousLoaderLines(std::string obscure_line, std::string filename_line
 }
 
 std::wstring ReadCfgFilePath() {
-  unique_hkey key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
-    return std::wstring();
-  }
   // As with the agent's InstallPath: a value longer than MAX_PATH characters
   // reads as empty, its type is not examined and the path ends at the first
   // NUL.
-  RegistryRead read = ReadRegistryValue(key.get(), kCfgPathValue, RegistryTypes::Any(), MAX_PATH);
-  if (read.status != ERROR_SUCCESS || !read.value) return std::wstring();
-  return read.value->Text();
+  const RegistryRead read =
+      ReadRegistryValue(HKEY_LOCAL_MACHINE, kAgentCommonKey, kCfgPathValue, RegistryTypes::Any(), MAX_PATH);
+  return read.value ? read.value->Text() : std::wstring();
 }
 
 }  // namespace pelorin

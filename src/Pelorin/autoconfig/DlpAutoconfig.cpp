@@ -45,7 +45,7 @@ void MergeIntoAutoconfigFile(FileEdits& files, const std::wstring& path) {
 bool IsDlpAutoconfigUpToDate(FileEdits& files, const std::wstring& path) {
   ModuleLockGuard lock;
   if (!files.IsPresent(path)) return false;
-  const LineList lines = files.Lines(path);
+  const LineList& lines = files.Lines(path);
   for (std::string_view wanted : {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES, CFG_LINE_ENTERPRISE_ROOTS}) {
     if (!HasLine(lines, wanted)) return false;
   }

@@ -28,7 +28,7 @@ DlpPredecessor RemoveDlpLoaderLines(LineList& lines) {
 bool IsDlpLoaderUpToDate(FileEdits& files, const std::wstring& path, const std::wstring& cfg_name) {
   ModuleLockGuard lock;
   if (!files.IsPresent(path)) return false;
-  const LineList lines = files.Lines(path);
+  const LineList& lines = files.Lines(path);
   return std::find(lines.begin(), lines.end(), FilenameLine(cfg_name)) != lines.end();
 }
 

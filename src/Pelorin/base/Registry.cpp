@@ -1,5 +1,7 @@
 #include "base/Registry.h"
 
+#include "base/UniqueHandle.h"
+
 #include <algorithm>
 
 namespace pelorin {
@@ -55,6 +57,15 @@ RegistryRead ReadRegistryValue(HKEY key, const wchar_t* name, RegistryTypes type
   }
   if (status == ERROR_FILE_NOT_FOUND) return RegistryRead{ERROR_SUCCESS, std::nullopt};
   return RegistryRead{status, std::nullopt};
+}
+
+RegistryRead ReadRegistryValue(HKEY root, const wchar_t* subkey, const wchar_t* name, RegistryTypes types,
+                               size_t max_units) {
+  unique_hkey key;
+  const LONG status = RegOpenKeyExW(root, subkey, 0, KEY_QUERY_VALUE, key.put());
+  if (status == ERROR_FILE_NOT_FOUND) return RegistryRead{};
+  if (status != ERROR_SUCCESS) return RegistryRead{status, std::nullopt};
+  return ReadRegistryValue(key.get(), name, types, max_units);
 }
 
 }  // namespace pelorin

@@ -59,4 +59,9 @@ struct RegistryRead {
 // the read starts again with the new size.
 RegistryRead ReadRegistryValue(HKEY key, const wchar_t* name, RegistryTypes types, size_t max_units);
 
+// The same for a value under `subkey` of `root`, opened to query values only;
+// a missing key reads as an absent value.
+RegistryRead ReadRegistryValue(HKEY root, const wchar_t* subkey, const wchar_t* name, RegistryTypes types,
+                               size_t max_units);
+
 }  // namespace pelorin

@@ -27,10 +27,17 @@ std::string_view FileEdits::Content(const std::wstring& path) {
   return file.edited ? file.current : file.original;
 }
 
+const LineList& FileEdits::Lines(const std::wstring& path) {
+  File& file = Get(path);
+  if (!file.lines) file.lines = SplitLines(file.edited ? file.current : file.original);
+  return *file.lines;
+}
+
 void FileEdits::SetContent(const std::wstring& path, std::string bytes) {
   File& file = Get(path);
   file.current = std::move(bytes);
   file.edited = true;
+  file.lines.reset();
 }
 
 void FileEdits::Commit() {

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +28,9 @@ class FileEdits {
 
   // The bytes as edited so far; empty for a missing or unreadable file.
   std::string_view Content(const std::wstring& path);
-  LineList Lines(const std::wstring& path) { return SplitLines(Content(path)); }
+  // Those bytes cut into lines, cut once until the content changes: a check
+  // and the edit after it share the cut.
+  const LineList& Lines(const std::wstring& path);
 
   // The file's new bytes. Views into its earlier bytes become invalid.
   void SetContent(const std::wstring& path, std::string bytes);
@@ -41,11 +45,13 @@ class FileEdits {
     bool edited = false;
     std::string original;
     std::string current;
+    std::optional<LineList> lines;  // views into original or current
   };
 
   File& Get(const std::wstring& path);
 
-  std::vector<File> files_;
+  // A deque: adding a file must not move the others, whose lines are views.
+  std::deque<File> files_;
   // Windows compares paths without regard to case, so "Custom.JS" named by
   // the host and "custom.js" found by the scan are one file.
   std::map<std::wstring, size_t> index_;
