@@ -2,105 +2,113 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <optional>
 
 #include "CfgText.h"
-#include "PelorinDll.h"
 #include "Policy.h"
-#include "Sandboxes.h"
+#include "Scene.h"
 
 using namespace testing_support;
 
 namespace {
 
 using Messages = std::vector<std::wstring>;
-enum Mode { Z, T };  // a ZARN (direct) or TOVK (proxy) start
-const std::wstring kFinished = L"Finished TOVK FF extension operation.\r\n", kSaved = L"SaveCurrentCFGFilePath";
-const std::wstring kPush = L"FF config all_lines.push_back", kPushDlp = L"FF config all_lines.push_back for DLP";
+enum WebMode { kZarn, kTovk };  // direct or proxy-connect start
+const std::wstring kFinished = L"Finished TOVK FF extension operation.\r\n";
+const std::wstring kSaved = L"SaveCurrentCFGFilePath";
+const std::wstring kPush = L"FF config all_lines.push_back";
+const std::wstring kPushDlp = L"FF config all_lines.push_back for DLP";
 const std::wstring kSettingFlag = L"FF config already up to date (setting flag)";
 const std::string kScopes = kCfgAutoDisableScopes + "\n" + kCfgEnabledScopes + "\n";
 const std::string kProxy = kCfgProxyType + "\n" + kCfgNoProxies + "\n";
 const std::string kCerts = kCfgPkix + "\n" + kCfgBuiltinCerts + "\n";
-std::string Base(Mode mode) { return (mode == Z ? kCerts : "") + kProxy + kCfgEnterpriseRoots + "\n"; }
+// A web start's lines in a file of its own.
+std::string Base(WebMode mode) {
+  const std::string common = kProxy + kCfgEnterpriseRoots + "\n";
+  if (mode == kZarn) return kCerts + common;
+  return common;
+}
 std::string Loader(const std::string& cfg_name) { return kPrefObscure + "\n" + PrefFilename(cfg_name) + "\n"; }
 const std::string kV2nLoader = Loader("cv_mozilla_V2N.cfg");
 
-struct Scene {  // the up-to-date flag lives as long as the DLL: one load a scene
-  explicit Scene(bool agent_config = false, bool inline_proxy = false) {
-    firefox.Register(registry);
-    if (agent_config) agent.AddFile(L"ClientConfig.qcf");
-    if (inline_proxy) proxy = std::make_unique<InlineProxyOn>(registry);
-    Reload();
+// What the start logged, TOVK's closing message left out.
+Messages Start(Scene& scene, WebMode mode, const std::wstring& cfg = L"") {
+  OrlixDouble::Clear();
+  if (mode == kZarn) {
+    EXPECT_EQ(scene.dll->ZarnStart(nullptr, L"", cfg, 0), 0);
+  } else {
+    EXPECT_EQ(scene.dll->TovkStart(nullptr, L"", cfg, 0), 0);
   }
-  void Reload() {
-    dll.reset();  // a load beside the old one would share its state
-    dll = std::make_unique<PelorinDll>();
-    dll->Initialize();
-  }
-  Messages Start(Mode mode, const std::wstring& cfg = L"") {  // what it logged, TOVK's closing message left out
-    OrlixDouble::Clear();
-    EXPECT_EQ(mode == Z ? dll->ZarnStart(nullptr, L"", cfg, 0) : dll->TovkStart(nullptr, L"", cfg, 0), 0);
-    Messages messages = OrlixDouble::Messages();
-    messages.erase(std::remove(messages.begin(), messages.end(), kFinished), messages.end());
-    return messages;
-  }
-  long Replays() {  // how many saved starts PelorinUninitialize replayed
-    OrlixDouble::Clear();
-    EXPECT_EQ(dll->Uninitialize(), 0);
-    const Messages messages = OrlixDouble::Messages();
-    return static_cast<long>(std::count(messages.begin(), messages.end(), kFinished));
-  }
-  RegistrySandbox registry;
-  FirefoxInstall firefox;
-  AgentInstall agent{registry};
-  std::unique_ptr<InlineProxyOn> proxy;
-  std::unique_ptr<PelorinDll> dll;
-  const std::wstring cfg = firefox.file(L"cv_mozilla_V2N.cfg");
-};
+  Messages messages = OrlixDouble::Messages();
+  messages.erase(std::remove(messages.begin(), messages.end(), kFinished), messages.end());
+  return messages;
+}
+
+// How many saved starts PelorinUninitialize replayed.
+long Replays(Scene& scene) {
+  OrlixDouble::Clear();
+  EXPECT_EQ(scene.dll->Uninitialize(), 0);
+  const Messages messages = OrlixDouble::Messages();
+  return static_cast<long>(std::count(messages.begin(), messages.end(), kFinished));
+}
 
 TEST(AutoconfigWriter, WritesTheLinesOfModeAndConfiguration) {
   const std::string old = "// my settings\npref(\"a\", 1);\n\nlockPref(\"network.proxy.type\", 5);\n" + kCfgPkix +
                           "\r\n" + kCfgAutoDisableScopes + "\n" + kCfgEnterpriseRoots + "\npref(\"b\", 2);";
   const std::string kept = "//\n// my settings\npref(\"a\", 1);\nlockPref(\"network.proxy.type\", 5);\n";
-  const std::string b = "pref(\"b\", 2);\n", roots = kCfgEnterpriseRoots + "\n", full = "//\n" + Base(T) + kScopes;
-  const std::wstring add_dlp = L"FF config add proxy setting for DLP", off = L"NetworkProxy service is NOT running";
-  struct Case { Mode mode; bool agent_config, inline_proxy; std::string before, after; Messages messages; };
-  const Case cases[] = {  // before empty: no file
-      {Z, false, false, "", "//\n" + Base(Z), {kSaved}},
-      {T, false, false, "", "//\n" + Base(T), {kSaved}},
-      {Z, true, true, "", "//\n" + Base(Z) + kScopes + kProxy + roots, {add_dlp, kSaved}},
-      {T, true, false, "", "//\n" + Base(T) + kScopes + roots, {off, add_dlp, kSaved}},
-      {Z, false, false, old, kept + kCfgAutoDisableScopes + "\n" + b + Base(Z), {kSaved}},
-      {T, false, false, old, kept + kCfgAutoDisableScopes + "\n" + b + Base(T), {kPush, kSaved}},
-      {T, true, true, old, kept + b + Base(T) + kScopes + kProxy, {kPush, kPushDlp, kSaved}},
-      {Z, true, false, old, kept + b + Base(Z) + kScopes, {off, kPushDlp, kSaved}},
-      {T, false, false, "//\r\n" + kProxy, "//\n//\r\n" + Base(T), {kPush, kSaved}},
-      {T, true, true, full + kProxy, full + kProxy, {kSettingFlag}},
-      {T, true, false, full, full, {off, kPush, off, kPushDlp, kSaved}},  // up to date only with the proxy on
+  const std::string b = "pref(\"b\", 2);\n";
+  const std::string roots = kCfgEnterpriseRoots + "\n";
+  const std::string full = "//\n" + Base(kTovk) + kScopes;
+  const std::wstring add_dlp = L"FF config add proxy setting for DLP";
+  const std::wstring off = L"NetworkProxy service is NOT running";
+  struct Case {
+    WebMode mode;
+    bool agent_config;
+    bool inline_proxy;
+    std::string before;  // empty: no file
+    std::string after;
+    Messages messages;
+  };
+  const Case cases[] = {
+      {kZarn, false, false, "", "//\n" + Base(kZarn), {kSaved}},
+      {kTovk, false, false, "", "//\n" + Base(kTovk), {kSaved}},
+      {kZarn, true, true, "", "//\n" + Base(kZarn) + kScopes + kProxy + roots, {add_dlp, kSaved}},
+      {kTovk, true, false, "", "//\n" + Base(kTovk) + kScopes + roots, {off, add_dlp, kSaved}},
+      {kZarn, false, false, old, kept + kCfgAutoDisableScopes + "\n" + b + Base(kZarn), {kSaved}},
+      {kTovk, false, false, old, kept + kCfgAutoDisableScopes + "\n" + b + Base(kTovk), {kPush, kSaved}},
+      {kTovk, true, true, old, kept + b + Base(kTovk) + kScopes + kProxy, {kPush, kPushDlp, kSaved}},
+      {kZarn, true, false, old, kept + b + Base(kZarn) + kScopes, {off, kPushDlp, kSaved}},
+      {kTovk, false, false, "//\r\n" + kProxy, "//\n//\r\n" + Base(kTovk), {kPush, kSaved}},
+      {kTovk, true, true, full + kProxy, full + kProxy, {kSettingFlag}},
+      {kTovk, true, false, full, full, {off, kPush, off, kPushDlp, kSaved}},  // up to date only with the proxy on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "row " << &c - cases);
-    Scene scene(c.agent_config, c.inline_proxy);
-    if (!c.before.empty()) WriteBytes(scene.cfg, c.before);
-    EXPECT_EQ(scene.Start(c.mode), c.messages);
-    EXPECT_EQ(ReadBytes(scene.cfg), c.after);
-    EXPECT_EQ(ReadBytes(scene.firefox.pref(L"!.js")), kV2nLoader);
-    EXPECT_EQ(scene.registry.ReadString(kAgentCommonKey, L"FFCFG"),
-              c.messages.back() == kSaved ? std::optional(scene.cfg) : std::nullopt);
+    Scene scene;
+    if (c.agent_config) scene.agent.AddFile(L"ClientConfig.qcf");
+    std::unique_ptr<InlineProxyOn> proxy;
+    if (c.inline_proxy) proxy = std::make_unique<InlineProxyOn>(scene.registry);
+    if (!c.before.empty()) WriteBytes(scene.cfg(), c.before);
+    EXPECT_EQ(Start(scene, c.mode), c.messages);
+    EXPECT_EQ(ReadBytes(scene.cfg()), c.after);
+    EXPECT_EQ(ReadBytes(scene.loader()), kV2nLoader);
+    const bool saved = c.messages.back() == kSaved;
+    EXPECT_EQ(scene.registry.ReadString(kAgentCommonKey, L"FFCFG").has_value(), saved);
   }
 }
 
 TEST(AutoconfigWriter, FileFoundUpToDateStopsEveryWriteUntilUnload) {
   Scene scene;
-  WriteBytes(scene.cfg, "//\n" + Base(T));
-  EXPECT_EQ(scene.Start(T), Messages{kSettingFlag});
-  EXPECT_EQ(scene.Start(Z, L"other.cfg"), Messages{L"FF config already up to date (flag set)"});
-  EXPECT_EQ(ReadBytes(scene.cfg), "//\n" + Base(T));
+  WriteBytes(scene.cfg(), "//\n" + Base(kTovk));
+  EXPECT_EQ(Start(scene, kTovk), Messages{kSettingFlag});
+  EXPECT_EQ(Start(scene, kZarn, L"other.cfg"), Messages{L"FF config already up to date (flag set)"});
+  EXPECT_EQ(ReadBytes(scene.cfg()), "//\n" + Base(kTovk));
   EXPECT_FALSE(FileExists(scene.firefox.file(L"other.cfg")));
   scene.Reload();
-  EXPECT_EQ(scene.Start(Z), Messages{kSaved});
-  EXPECT_EQ(ReadBytes(scene.cfg), "//\n" + Base(Z));
+  EXPECT_EQ(Start(scene, kZarn), Messages{kSaved});
+  EXPECT_EQ(ReadBytes(scene.cfg()), "//\n" + Base(kZarn));
 }
 
 // The log sink gets five arguments per call with a fixed origin; messages before PelorinInitialize are dropped,
@@ -113,16 +121,20 @@ TEST(WebStarts, WithoutFirefoxTheStartsOnlyLog) {
   dll.Initialize();
   EXPECT_EQ(dll.ZarnStart(nullptr, L"", L"", 0), -1);
   EXPECT_EQ(dll.TovkStart(nullptr, L"", L"", 0), -1);
+  EXPECT_EQ(dll.DlpStart(nullptr, L"", L""), -1);
   EXPECT_FALSE(FileExists(firefox.pref(L"!.js")) || FileExists(firefox.file(L"cv_mozilla_V2N.cfg")));
   firefox.Register(registry);
   EXPECT_EQ(dll.Uninitialize(), 0);  // no saved start to replay
   registry.DeleteTree(kBrowserListKey);
   EXPECT_EQ(dll.ZarnStart(nullptr, L"", L"", 0), -1);
   const std::wstring zarn = L"PelorinZARNFFStart firefox install path is empty.";
-  EXPECT_EQ(OrlixDouble::Messages(), (Messages{zarn, L"PelorinTOVKFFStart firefox install path is empty.", zarn}));
-  for (const LogRecord& r : OrlixDouble::Records()) {
-    EXPECT_EQ(r.source_path + L"|" + r.function, L"src/Pelorin/Pelorin.cpp|pelorin_debugf");
-    EXPECT_EQ(std::make_pair(r.line, r.level), std::make_pair(37, 1));
+  const Messages expected{zarn, L"PelorinTOVKFFStart firefox install path is empty.",
+                          L"firefox install path is empty.", zarn};
+  EXPECT_EQ(OrlixDouble::Messages(), expected);
+  for (const LogRecord& record : OrlixDouble::Records()) {
+    EXPECT_EQ(record.source_path + L"|" + record.function, L"src/Pelorin/Pelorin.cpp|pelorin_debugf");
+    EXPECT_EQ(record.line, 37);
+    EXPECT_EQ(record.level, 1);
   }
 }
 
@@ -132,7 +144,7 @@ TEST(WebStarts, ReplayFlagRewritesOnlyTheLoaderAndUnloadRunsNothing) {
   EXPECT_EQ(scene.dll->TovkStart(nullptr, L"", L"", 1), 0);
   EXPECT_EQ(ReadBytes(scene.firefox.pref(L"!.js")), "pref(\"a\", 1);\n" + kV2nLoader);
   EXPECT_EQ(OrlixDouble::Messages(), Messages{kFinished});
-  EXPECT_FALSE(FileExists(scene.cfg));
+  EXPECT_FALSE(FileExists(scene.cfg()));
   WriteBytes(scene.firefox.pref(L"!.js"), "pref(\"a\", 1);\n");
   scene.dll.reset();  // unloading releases the saved start unrun
   EXPECT_EQ(ReadBytes(scene.firefox.pref(L"!.js")), "pref(\"a\", 1);\n");
@@ -141,8 +153,16 @@ TEST(WebStarts, ReplayFlagRewritesOnlyTheLoaderAndUnloadRunsNothing) {
 // Equal starts are saved once and each replay saves its start again; replays run in ordinal order of the names,
 // writing only loader files and stripping the filename line from the scanned ones (the scan skips x.jsx).
 TEST(WebStarts, SavedStartsAndTheirReplayOrder) {
-  const TovkStartParams some{L"p", L"q", L"r"}, other{L"p", L"q", L"s"}, empty{};
-  struct Case { const TovkStartParams *p1, *p2; std::wstring l1, c1, l2, c2, file; long replays; std::string bytes; };
+  const TovkStartParams some{L"p", L"q", L"r"};
+  const TovkStartParams other{L"p", L"q", L"s"};
+  const TovkStartParams empty{};
+  struct Case {  // two starts, each with its parameters, loader and cfg names; then the loader file read
+    const TovkStartParams* first_params;
+    const TovkStartParams* second_params;
+    std::wstring first_loader, first_cfg, second_loader, second_cfg, file;
+    long replays;
+    std::string bytes;
+  };
   const Case cases[] = {
       {&some, &some, L"l.js", L"a.cfg", L"l.js", L"a.cfg", L"l.js", 1, Loader("a.cfg")},
       {&some, &some, L"l.js", L"", L"l.js", L"cv_mozilla_V2N.cfg", L"l.js", 1, kV2nLoader},
@@ -155,10 +175,10 @@ TEST(WebStarts, SavedStartsAndTheirReplayOrder) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "row " << &c - cases);
     Scene scene;
-    EXPECT_EQ(scene.dll->TovkStart(c.p1, c.l1, c.c1, 0), 0);
-    EXPECT_EQ(scene.dll->TovkStart(c.p2, c.l2, c.c2, 0), 0);
-    EXPECT_EQ(scene.Replays(), c.replays);
-    EXPECT_EQ(scene.Replays(), c.replays);
+    EXPECT_EQ(scene.dll->TovkStart(c.first_params, c.first_loader, c.first_cfg, 0), 0);
+    EXPECT_EQ(scene.dll->TovkStart(c.second_params, c.second_loader, c.second_cfg, 0), 0);
+    EXPECT_EQ(Replays(scene), c.replays);
+    EXPECT_EQ(Replays(scene), c.replays);
     EXPECT_EQ(ReadBytes(scene.firefox.pref(c.file)), c.bytes);
   }
 }
@@ -169,7 +189,8 @@ TEST(VersionAndCfg, ReportsTheLoaderFileAndTheCfgItNames) {
   FirefoxInstall firefox;
   firefox.Register(registry);
   PelorinDll dll;
-  std::wstring loader = L"untouched", cfg = L"untouched";
+  std::wstring loader = L"untouched";
+  std::wstring cfg = L"untouched";
   EXPECT_EQ(dll.GetFFVersionAndCfg(L"id", &loader, &cfg), 0);  // before PelorinInitialize
   EXPECT_EQ(loader + L"|" + cfg, L"untouched|untouched");
   dll.Initialize();
@@ -182,59 +203,89 @@ TEST(VersionAndCfg, ReportsTheLoaderFileAndTheCfgItNames) {
   EXPECT_EQ(loader + L"|" + cfg, L"!.js|cv_mozilla_zarn.cfg");
 }
 
-// One DLL, a sequence of starts. The stale run leaves prefs.js alone (the pref directory is stripped only when a loader
-// file is written); loader.txt is not scanned, so its web mode line waits for the DLP writer, which then uses V2N.
+// What the DLP start logs when it writes both files.
+Messages DlpWritten(const std::wstring& js_message, const std::wstring& install_dir, bool cfg_created) {
+  Messages all{js_message, L"FF extension ff_install_path_", install_dir};
+  if (cfg_created) all.push_back(L"FF extension CFG file do not exists. Creating one.");
+  for (const wchar_t* message : {L"NetworkProxy service is NOT running", L"SaveCurrentCFGFilePath",
+                                 L"FF extension updated CFG file: cv_mozilla_V2N.cfg",
+                                 L"Finished DLP FF extension operation."}) {
+    all.push_back(message);
+  }
+  return all;
+}
+
+// Files are named from the install folder; an absent `after` entry means no
+// such file. A stale loader file strips the loader lines of the scanned
+// *.js files (loader.txt is not scanned: its web mode line makes the start
+// use V2N). Firefox not found: WebStarts.WithoutFirefoxTheStartsOnlyLog.
 TEST(DlpStart, ResultsMessagesAndFiles) {
-  RegistrySandbox registry;
-  FirefoxInstall firefox;
-  AgentInstall agent{registry};
-  PelorinDll dll;
-  dll.Initialize();
-  const std::wstring loader = firefox.pref(L"!.js"), cfg = firefox.file(L"cv_mozilla_V2N.cfg");
-  auto run = [&](int32_t result, const std::wstring& loader_name = L"", const std::wstring& cfg_name = L"") {
-    OrlixDouble::Clear();
-    EXPECT_EQ(dll.DlpStart(nullptr, loader_name, cfg_name), result);
-    return OrlixDouble::Messages();
-  };
-  auto written = [&](const std::wstring& js_message, bool created) {
-    Messages all{js_message, L"FF extension ff_install_path_", firefox.dir(), L"NetworkProxy service is NOT running",
-                 L"SaveCurrentCFGFilePath", L"FF extension updated CFG file: cv_mozilla_V2N.cfg",
-                 L"Finished DLP FF extension operation."};
-    if (created) all.insert(all.begin() + 3, L"FF extension CFG file do not exists. Creating one.");
-    return all;
-  };
-  EXPECT_EQ(run(-1), Messages{L"firefox install path is empty."});
-  firefox.Register(registry);
-  agent.AddFile(L"RvClientConfig.qcf");
-  EXPECT_EQ(run(0), Messages{});
-  EXPECT_FALSE(FileExists(loader));
-  DeleteFileW((agent.dir() + L"\\RvClientConfig.qcf").c_str());
-  EXPECT_EQ(run(1), written(L"FF extension updated JS file: !.js", true));
-  EXPECT_EQ(ReadBytes(loader) + ReadBytes(cfg), kV2nLoader + "//\n" + DlpCfgTail(false));
-  EXPECT_EQ(registry.ReadString(kAgentCommonKey, L"FFCFG"), cfg);
+  using Files = std::map<std::wstring, std::optional<std::string>>;
+  const std::wstring loader = L"defaults\\pref\\!.js";
+  const std::wstring prefs = L"defaults\\pref\\prefs.js";
+  const std::wstring loader_txt = L"defaults\\pref\\loader.txt";
+  const std::wstring cfg = L"cv_mozilla_V2N.cfg";
   const std::string stale = PrefFilename("cv_mozilla_zarn.cfg") + "\n";
-  WriteBytes(firefox.pref(L"prefs.js"), stale);
-  WriteBytes(cfg, "//\nuser();\n");
-  EXPECT_EQ(run(1), written(L"FF extension JS file already updated.", false));
-  EXPECT_EQ(ReadBytes(firefox.pref(L"prefs.js")) + ReadBytes(cfg), stale + "//\nuser();\n" + DlpCfgTail(false));
-  WriteBytes(firefox.pref(L"loader.txt"), "A\n" + PrefFilename("cv_mozilla_tovk.cfg") + "\nB\n");
-  DeleteFileW(cfg.c_str());
-  EXPECT_EQ(run(1, L"loader.txt", L"custom.cfg"), written(L"FF extension updated JS file: loader.txt", true));
-  EXPECT_EQ(ReadBytes(firefox.pref(L"loader.txt")), "A\nB\n" + kV2nLoader);
-  EXPECT_EQ(ReadBytes(firefox.pref(L"prefs.js")) + ReadBytes(cfg), "//\n" + DlpCfgTail(false));
-  EXPECT_FALSE(FileExists(firefox.file(L"custom.cfg")));
-  InlineProxyOn proxy(registry);
-  WriteBytes(cfg, "//\n" + DlpCfgTail(true));
-  EXPECT_EQ(run(1, L"loader.txt"), (Messages{L"FF extension JS file already updated.", L"FF extension ff_install_path_",
-                                             firefox.dir(), L"FF extension CFG file already updated.",
-                                             L"Finished DLP FF extension operation."}));
-  EXPECT_EQ(ReadBytes(cfg), "//\n" + DlpCfgTail(true));
+  const std::string tovk_loader = "A\n" + PrefFilename("cv_mozilla_tovk.cfg") + "\nB\n";
+  const std::wstring js_kept = L"FF extension JS file already updated.";
+  const struct {
+    bool rv_config;
+    bool inline_proxy;
+    Files before;
+    std::wstring loader_name;
+    std::wstring cfg_name;
+    int32_t result;
+    bool written;  // else both files found up to date
+    bool cfg_created;
+    std::wstring js_message;
+    Files after;
+  } cases[] = {
+      {true, false, {}, L"", L"", 0, false, false, L"", {{loader, std::nullopt}}},
+      {false, false, {}, L"", L"", 1, true, true, L"FF extension updated JS file: !.js",
+       {{loader, kV2nLoader}, {cfg, "//\n" + DlpCfgTail(false)}}},
+      {false, false, {{loader, kV2nLoader}, {prefs, stale}, {cfg, "//\nuser();\n"}}, L"", L"", 1, true, false, js_kept,
+       {{prefs, stale}, {cfg, "//\nuser();\n" + DlpCfgTail(false)}}},
+      {false, false, {{prefs, stale}, {loader_txt, tovk_loader}}, L"loader.txt", L"custom.cfg", 1, true, true,
+       L"FF extension updated JS file: loader.txt",
+       {{loader_txt, "A\nB\n" + kV2nLoader}, {prefs, ""}, {cfg, "//\n" + DlpCfgTail(false)}, {L"custom.cfg", std::nullopt}}},
+      {false, true, {{loader_txt, "A\nB\n" + kV2nLoader}, {cfg, "//\n" + DlpCfgTail(true)}}, L"loader.txt", L"", 1, false,
+       false, js_kept, {{cfg, "//\n" + DlpCfgTail(true)}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "row " << &c - cases);
+    Scene scene;
+    if (c.rv_config) scene.agent.AddFile(L"RvClientConfig.qcf");
+    std::unique_ptr<InlineProxyOn> proxy;
+    if (c.inline_proxy) proxy = std::make_unique<InlineProxyOn>(scene.registry);
+    for (const auto& [name, bytes] : c.before) WriteBytes(scene.firefox.file(name), *bytes);
+    OrlixDouble::Clear();
+    EXPECT_EQ(scene.dll->DlpStart(nullptr, c.loader_name, c.cfg_name), c.result);
+    Messages expected;
+    if (c.written) {
+      expected = DlpWritten(c.js_message, scene.firefox.dir(), c.cfg_created);
+    } else if (c.result == 1) {
+      expected = {c.js_message, L"FF extension ff_install_path_", scene.firefox.dir(),
+                  L"FF extension CFG file already updated.", L"Finished DLP FF extension operation."};
+    }
+    EXPECT_EQ(OrlixDouble::Messages(), expected);
+    for (const auto& [name, bytes] : c.after) {
+      const std::wstring path = scene.firefox.file(name);
+      EXPECT_EQ(FileExists(path) ? std::optional(ReadBytes(path)) : std::nullopt, bytes) << Narrow(name);
+    }
+    const bool saved = c.written;
+    EXPECT_EQ(scene.registry.ReadString(kAgentCommonKey, L"FFCFG").has_value(), saved);
+  }
 }
 
 TEST(UninstallCleanUp, RecordedFileLosesTheLibrarysLines) {
-  const std::string seven = Base(Z) + kScopes;
+  const std::string seven = Base(kZarn) + kScopes;
   const std::string bannerless = "lockPref(\"network.proxy.type\", 5);";
-  struct Case { bool only_proxy; std::optional<std::string> before, after; long unlockings; };  // nullopt: no file
+  struct Case {
+    bool only_proxy;
+    std::optional<std::string> before;  // nullopt: no file
+    std::optional<std::string> after;
+    long unlockings;
+  };
   const Case cases[] = {
       {true, "//\n" + seven, "//\n" + kCerts + kCfgEnterpriseRoots + "\n" + kScopes, 1},
       {false, "//\npref(\"a\", 1);\n\n" + seven + "/* " + kCfgNoProxies + " */ x();\n\n" + bannerless + "\n\n",
@@ -262,13 +313,19 @@ TEST(UninstallCleanUp, RecordedFileLosesTheLibrarysLines) {
 
 // Rows without a running service or a policy text log why they fail; a policy text is parsed silently.
 TEST(InlineProxy, ServicePolicyAndDecision) {
-  const std::wstring blocked = kBlockDlpAddOn, unreadable = L"Failed to read ExtensionSettings registry value.";
+  const std::wstring blocked = kBlockDlpAddOn;
+  const std::wstring unreadable = L"Failed to read ExtensionSettings registry value.";
   const std::wstring dlp = L"dlp@tervia.com";
   auto entry = [](const std::wstring& id, const std::wstring& mode) {
     return L"\"" + id + L"\":{\"installation_mode\":\"" + mode + L"\"}";
   };
   enum { kNoService, kNoKey, kNoValue, kText };
-  struct Case { int setup; std::wstring json; int32_t answer; Messages messages; };
+  struct Case {
+    int setup;
+    std::wstring json;
+    int32_t answer;
+    Messages messages;
+  };
   const Case cases[] = {
       {kNoService, blocked, 0, {L"NetworkProxy service is NOT running"}},
       {kNoKey, L"", 0, {L"Unable to open registry ExtensionSettings."}},
@@ -311,8 +368,9 @@ TEST(UpToDate, RepeatedStartWritesNothing) {
   enum class Start { kZarn, kTovk, kDlp };
   for (Start start : {Start::kZarn, Start::kTovk, Start::kDlp}) {
     SCOPED_TRACE(static_cast<int>(start));
-    Scene scene(true);
-    const std::wstring files[] = {scene.firefox.pref(L"!.js"), scene.firefox.pref(L"a.js"), scene.cfg};
+    Scene scene;
+    scene.agent.AddFile(L"ClientConfig.qcf");
+    const std::wstring files[] = {scene.loader(), scene.firefox.pref(L"a.js"), scene.cfg()};
     WriteBytes(files[0], "// mine\n" + PrefFilename("other.cfg") + "\n");
     WriteBytes(files[1], "pref(\"a\", 1);\n" + PrefFilename("cv_mozilla_zarn.cfg") + "\n");
     WriteBytes(files[2], "//\n// user\n" + kCfgPkix + "\n");

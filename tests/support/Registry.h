@@ -15,6 +15,11 @@ inline constexpr wchar_t kAgentKey[] = L"SOFTWARE\\Tervia\\Agent";
 inline constexpr wchar_t kAgentCommonKey[] = L"SOFTWARE\\Tervia\\Agent\\Common";
 inline constexpr wchar_t kFirefoxPolicyKey[] = L"SOFTWARE\\Policies\\Mozilla\\Firefox";
 
+// The bytes of UTF-16 text, as the registry stores it.
+inline std::string Utf16Bytes(const std::wstring& units) {
+  return std::string(reinterpret_cast<const char*>(units.data()), units.size() * sizeof(wchar_t));
+}
+
 // Deletes the trees holding those keys when it starts and when it ends, so
 // that each test begins from an empty registry.
 class RegistrySandbox : NoCopy {
@@ -42,6 +47,11 @@ class RegistrySandbox : NoCopy {
   // a NUL in memory; the sentinel 'X' keeps it from doing so.
   void SetUnits(const std::wstring& key, const std::wstring& name, DWORD type, const std::wstring& data) {
     SetRaw(key, name, type, (data + L'X').c_str(), static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+  }
+  // Exactly `bytes`, odd lengths included; the sentinel keeps Wine from
+  // adding a terminator.
+  void SetBytes(const std::wstring& key, const std::wstring& name, DWORD type, const std::string& bytes) {
+    SetRaw(key, name, type, (bytes + "XX").data(), static_cast<DWORD>(bytes.size()));
   }
   void SetDword(const std::wstring& key, const std::wstring& name, uint32_t value) {
     SetRaw(key, name, REG_DWORD, &value, sizeof value);

@@ -18,20 +18,10 @@ namespace {
 std::wstring CommandKey(const std::wstring& subkey) {
   return std::wstring(kBrowserListKey) + L"\\" + subkey + L"\\shell\\open\\command";
 }
-std::string Bytes(const std::wstring& units) {
-  return std::string(reinterpret_cast<const char*>(units.data()), units.size() * sizeof(wchar_t));
-}
-// Stores exactly `bytes`: the sentinel after them keeps Wine from adding a
-// terminator to string data.
-void SetExactly(RegistrySandbox& registry, const std::wstring& key, const std::wstring& name, DWORD type,
-                const std::string& bytes) {
-  const std::string buffer = bytes + "XX";
-  registry.SetRaw(key, name, type, buffer.data(), static_cast<DWORD>(bytes.size()));
-}
-
 TEST(InstallPath, DirectoryIsBetweenFirstCharacterAndLastBackslash) {
   // 259 characters fill the 260-character buffer with its terminator.
-  const std::wstring long_dir = L"C:\\" + std::wstring(243, L'd'), fits = L"\"" + long_dir + L"\\firefox.exe";
+  const std::wstring long_dir = L"C:\\" + std::wstring(243, L'd');
+  const std::wstring fits = L"\"" + long_dir + L"\\firefox.exe";
   const std::wstring cases[][2] = {
       {L"\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\"", L"C:\\Program Files\\Mozilla Firefox"},
       {L"C:\\Firefox\\firefox.exe", L":\\Firefox"},
@@ -71,6 +61,7 @@ TEST(InstallPath, ExpandedAndStoredCommandsWithinMaxPath) {
       {REG_SZ, kFirefoxExe + L'\0' + std::wstring(MAX_PATH - kFirefoxExe.size() - 1, L'p'), L"C:\\Firefox"},
       {REG_SZ, kFirefoxExe + L'\0' + std::wstring(MAX_PATH - kFirefoxExe.size(), L'p'), L""},
       {REG_MULTI_SZ, kFirefoxExe + L'\0' + L'\0', L""},
+      {REG_BINARY, kFirefoxExe + L'\0', L""},
   };
   for (const auto& c : cases) {
     RegistrySandbox registry;
@@ -135,7 +126,7 @@ TEST(AgentConfig, ProbesOfTheInstallFolder) {
 
 // `text` with its terminator, then filler up to `bytes`.
 std::string PaddedTo(const std::wstring& text, size_t bytes) {
-  std::string stored = Bytes(text + L'\0');
+  const std::string stored = Utf16Bytes(text + L'\0');
   return stored + std::string(bytes - stored.size(), 'x');
 }
 
@@ -148,18 +139,18 @@ TEST(AgentValues, ReadUpToTheFirstNulWithinMaxPath) {
     std::string (*stored)(const std::wstring& text);
     const wchar_t* read_suffix;  // what is read after `text`; null: nothing is read
   } cases[] = {
-      {"without terminator", [](const std::wstring& text) { return Bytes(text); }, L""},
+      {"without terminator", [](const std::wstring& text) { return Utf16Bytes(text); }, L""},
       {"padded to MAX_PATH characters", [](const std::wstring& text) { return PaddedTo(text, MAX_PATH * 2); }, L""},
       {"padded one byte further", [](const std::wstring& text) { return PaddedTo(text, MAX_PATH * 2 + 1); }, nullptr},
-      {"with an odd last byte", [](const std::wstring& text) { return Bytes(text) + "A"; }, L"A"},
+      {"with an odd last byte", [](const std::wstring& text) { return Utf16Bytes(text) + "A"; }, L"A"},
   };
   for (const auto& c : cases) {
     RegistrySandbox registry;
     AgentInstall agent(registry);
     const std::wstring folder = agent.dir() + L"\\";
     const std::wstring cfg = agent.dir() + L"\\agent.cfg";
-    SetExactly(registry, kAgentKey, L"InstallPath", REG_DWORD, c.stored(folder));
-    SetExactly(registry, kAgentCommonKey, L"FFCFG", REG_BINARY, c.stored(cfg));
+    registry.SetBytes(kAgentKey, L"InstallPath", REG_DWORD, c.stored(folder));
+    registry.SetBytes(kAgentCommonKey, L"FFCFG", REG_BINARY, c.stored(cfg));
     const std::wstring read_suffix = c.read_suffix ? c.read_suffix : L"";
     agent.AddFile(read_suffix + L"ClientConfig.qcf");
     const std::string locked = "//\n" + kCfgProxyType + "\n";
