@@ -128,8 +128,8 @@ TEST(WebStarts, WithoutFirefoxTheStartsOnlyLog) {
   registry.DeleteTree(kBrowserListKey);
   EXPECT_EQ(dll.ZarnStart(nullptr, L"", L"", 0), -1);
   const std::wstring zarn = L"PelorinZARNFFStart firefox install path is empty.";
-  const Messages expected{zarn, L"PelorinTOVKFFStart firefox install path is empty.",
-                          L"firefox install path is empty.", zarn};
+  const Messages expected{zarn, L"PelorinTOVKFFStart firefox install path is empty.", L"firefox install path is empty.",
+                          zarn};
   EXPECT_EQ(OrlixDouble::Messages(), expected);
   for (const LogRecord& record : OrlixDouble::Records()) {
     EXPECT_EQ(record.source_path + L"|" + record.function, L"src/Pelorin/Pelorin.cpp|pelorin_debugf");
@@ -207,9 +207,9 @@ TEST(VersionAndCfg, ReportsTheLoaderFileAndTheCfgItNames) {
 Messages DlpWritten(const std::wstring& js_message, const std::wstring& install_dir, bool cfg_created) {
   Messages all{js_message, L"FF extension ff_install_path_", install_dir};
   if (cfg_created) all.push_back(L"FF extension CFG file do not exists. Creating one.");
-  for (const wchar_t* message : {L"NetworkProxy service is NOT running", L"SaveCurrentCFGFilePath",
-                                 L"FF extension updated CFG file: cv_mozilla_V2N.cfg",
-                                 L"Finished DLP FF extension operation."}) {
+  for (const wchar_t* message :
+       {L"NetworkProxy service is NOT running", L"SaveCurrentCFGFilePath",
+        L"FF extension updated CFG file: cv_mozilla_V2N.cfg", L"Finished DLP FF extension operation."}) {
     all.push_back(message);
   }
   return all;
@@ -241,15 +241,49 @@ TEST(DlpStart, ResultsMessagesAndFiles) {
     Files after;
   } cases[] = {
       {true, false, {}, L"", L"", 0, false, false, L"", {{loader, std::nullopt}}},
-      {false, false, {}, L"", L"", 1, true, true, L"FF extension updated JS file: !.js",
+      {false,
+       false,
+       {},
+       L"",
+       L"",
+       1,
+       true,
+       true,
+       L"FF extension updated JS file: !.js",
        {{loader, kV2nLoader}, {cfg, "//\n" + DlpCfgTail(false)}}},
-      {false, false, {{loader, kV2nLoader}, {prefs, stale}, {cfg, "//\nuser();\n"}}, L"", L"", 1, true, false, js_kept,
+      {false,
+       false,
+       {{loader, kV2nLoader}, {prefs, stale}, {cfg, "//\nuser();\n"}},
+       L"",
+       L"",
+       1,
+       true,
+       false,
+       js_kept,
        {{prefs, stale}, {cfg, "//\nuser();\n" + DlpCfgTail(false)}}},
-      {false, false, {{prefs, stale}, {loader_txt, tovk_loader}}, L"loader.txt", L"custom.cfg", 1, true, true,
+      {false,
+       false,
+       {{prefs, stale}, {loader_txt, tovk_loader}},
+       L"loader.txt",
+       L"custom.cfg",
+       1,
+       true,
+       true,
        L"FF extension updated JS file: loader.txt",
-       {{loader_txt, "A\nB\n" + kV2nLoader}, {prefs, ""}, {cfg, "//\n" + DlpCfgTail(false)}, {L"custom.cfg", std::nullopt}}},
-      {false, true, {{loader_txt, "A\nB\n" + kV2nLoader}, {cfg, "//\n" + DlpCfgTail(true)}}, L"loader.txt", L"", 1, false,
-       false, js_kept, {{cfg, "//\n" + DlpCfgTail(true)}}},
+       {{loader_txt, "A\nB\n" + kV2nLoader},
+        {prefs, ""},
+        {cfg, "//\n" + DlpCfgTail(false)},
+        {L"custom.cfg", std::nullopt}}},
+      {false,
+       true,
+       {{loader_txt, "A\nB\n" + kV2nLoader}, {cfg, "//\n" + DlpCfgTail(true)}},
+       L"loader.txt",
+       L"",
+       1,
+       false,
+       false,
+       js_kept,
+       {{cfg, "//\n" + DlpCfgTail(true)}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "row " << &c - cases);

@@ -194,8 +194,8 @@ TEST(Kill, EveryKillLeavesOldOrNewBytesAndTheNextStartRemovesTheRest) {
 
   const char* replay = std::getenv("PELORIN_KILL_SEED");
   const unsigned seed = replay ? static_cast<unsigned>(std::stoul(replay)) : std::random_device()();
-  std::printf("seed %u (PELORIN_KILL_SEED=%u replays it); a start takes %d ms, a cleanup %d ms\n", seed, seed,
-              start_ms, cleanup_ms);
+  std::printf("seed %u (PELORIN_KILL_SEED=%u replays it); a start takes %d ms, a cleanup %d ms\n", seed, seed, start_ms,
+              cleanup_ms);
   std::mt19937 random(seed);
   std::uniform_real_distribution<double> share_of_call(0.0, 1.0);
 

@@ -25,24 +25,12 @@ std::string Perform(Scene& scene, Op op) {
   std::wstring cfg_name;
   int32_t result = 0;
   switch (op) {
-    case Op::kZarn:
-      result = dll.ZarnStart(nullptr, L"", L"", 0);
-      break;
-    case Op::kTovk:
-      result = dll.TovkStart(nullptr, L"", L"", 0);
-      break;
-    case Op::kDlp:
-      result = dll.DlpStart(nullptr, L"", L"");
-      break;
-    case Op::kCleanUp:
-      result = dll.UninstallCleanUp(false);
-      break;
-    case Op::kProxyCleanUp:
-      result = dll.UninstallCleanUp(true);
-      break;
-    case Op::kQuery:
-      result = dll.GetFFVersionAndCfg(L"id", &loader_name, &cfg_name);
-      break;
+    case Op::kZarn: result = dll.ZarnStart(nullptr, L"", L"", 0); break;
+    case Op::kTovk: result = dll.TovkStart(nullptr, L"", L"", 0); break;
+    case Op::kDlp: result = dll.DlpStart(nullptr, L"", L""); break;
+    case Op::kCleanUp: result = dll.UninstallCleanUp(false); break;
+    case Op::kProxyCleanUp: result = dll.UninstallCleanUp(true); break;
+    case Op::kQuery: result = dll.GetFFVersionAndCfg(L"id", &loader_name, &cfg_name); break;
   }
   return std::to_string(result) + out.Text();
 }
@@ -62,7 +50,7 @@ TEST(BadInput, OddFileContentKeepsEveryForeignLine) {
       many,
       "// " + std::string(1 << 20, 'x'),
       "p\xC3\x28\n\xFF\xFE\n// \xED\xA0\x80\xC0\xAF\n"s,  // invalid UTF-8
-      "// u\rpref(\"a\", 1);\r//\r"s,  // CR alone
+      "// u\rpref(\"a\", 1);\r//\r"s,                     // CR alone
   };
   for (const std::string& content : contents) {
     for (Op op : kEveryOp) {
@@ -87,12 +75,8 @@ TEST(BadInput, FilesThatCannotBeReplacedStayAsTheyWere) {
     Op op;
     const char* error;  // empty when the operation has nothing to write
   } cases[] = {
-      {false, false, Op::kZarn, "5"},
-      {false, false, Op::kCleanUp, "5"},
-      {false, true, Op::kDlp, "5"},
-      {true, false, Op::kDlp, "183"},
-      {true, false, Op::kCleanUp, ""},
-      {true, true, Op::kZarn, "183"},
+      {false, false, Op::kZarn, "5"}, {false, false, Op::kCleanUp, "5"}, {false, true, Op::kDlp, "5"},
+      {true, false, Op::kDlp, "183"}, {true, false, Op::kCleanUp, ""},   {true, true, Op::kZarn, "183"},
   };
   for (const auto& c : cases) {
     RecordedScene scene;
@@ -125,8 +109,8 @@ TEST(BadInput, InstallFolderWithAccentsAndCjk) {
   EXPECT_EQ(scene.dll->InstallPath(), scene.firefox.dir());
   EXPECT_EQ(Perform(scene, Op::kZarn), "0");
   EXPECT_EQ(ReadBytes(scene.loader()), kPrefObscure + "\n" + PrefFilename("cv_mozilla_V2N.cfg") + "\n");
-  EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n" + kCfgPkix + "\n" + kCfgBuiltinCerts + "\n" + kCfgProxyType +
-                                        "\n" + kCfgNoProxies + "\n" + kCfgEnterpriseRoots + "\n");
+  EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n" + kCfgPkix + "\n" + kCfgBuiltinCerts + "\n" + kCfgProxyType + "\n" +
+                                        kCfgNoProxies + "\n" + kCfgEnterpriseRoots + "\n");
   EXPECT_EQ(Perform(scene, Op::kCleanUp), "0");  // through the non-ASCII path saved in FFCFG
   EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n");
 }

@@ -11,9 +11,18 @@
 using namespace testing_support;
 using namespace std::string_literals;
 namespace {
-const std::string kPieces[] = {kPrefObscure, PrefFilename("cv_mozilla_zarn.cfg"), PrefFilename("x.cfg"), kCfgPkix,
-                               kCfgProxyType, "//", "\r", "lockPref(\"network.proxy.type\", 5);", "\xE7\x81\xAB",
-                               "// Added by Corvane V2N", "pref(\"general.config.filename.x\", 1);", "\xFF\0 x"s};
+const std::string kPieces[] = {kPrefObscure,
+                               PrefFilename("cv_mozilla_zarn.cfg"),
+                               PrefFilename("x.cfg"),
+                               kCfgPkix,
+                               kCfgProxyType,
+                               "//",
+                               "\r",
+                               "lockPref(\"network.proxy.type\", 5);",
+                               "\xE7\x81\xAB",
+                               "// Added by Corvane V2N",
+                               "pref(\"general.config.filename.x\", 1);",
+                               "\xFF\0 x"s};
 const char kStepLetters[] = "ZTDIUQEA";  // in the order of the switch below
 
 TEST(ForeignLines, SurviveRandomOperations) {
@@ -53,27 +62,15 @@ TEST(ForeignLines, SurviveRandomOperations) {
     std::wstring loader_found;
     std::wstring cfg_found;
     switch (kind) {
-      case 0:
-        usual = scene.dll->ZarnStart(nullptr, js, cfg, step % 7 == 0) == 0;
-        break;
-      case 1:
-        usual = scene.dll->TovkStart(&params, js, cfg, step % 5 == 0) == 0;
-        break;
+      case 0: usual = scene.dll->ZarnStart(nullptr, js, cfg, step % 7 == 0) == 0; break;
+      case 1: usual = scene.dll->TovkStart(&params, js, cfg, step % 5 == 0) == 0; break;
       case 2:  // 0 while the agent's DLP configuration is there
         usual = scene.dll->DlpStart(nullptr, js, cfg) == (FileExists(rv_config) ? 0 : 1);
         break;
-      case 3:
-        usual = scene.dll->Uninitialize() == 0;
-        break;
-      case 4:
-        usual = scene.dll->UninstallCleanUp(step % 2) == 0;
-        break;
-      case 5:
-        usual = scene.dll->GetFFVersionAndCfg(L"id", &loader_found, &cfg_found) == 1;
-        break;
-      case 6:
-        user_edit(files[pick(std::size(files))]);
-        break;
+      case 3: usual = scene.dll->Uninitialize() == 0; break;
+      case 4: usual = scene.dll->UninstallCleanUp(step % 2) == 0; break;
+      case 5: usual = scene.dll->GetFFVersionAndCfg(L"id", &loader_found, &cfg_found) == 1; break;
+      case 6: user_edit(files[pick(std::size(files))]); break;
       default: {  // the agent's configuration comes or goes
         const std::wstring agent_file = step % 3 ? scene.agent.dir() + L"\\ClientConfig.qcf" : rv_config;
         if (!DeleteFileW(agent_file.c_str())) WriteBytes(agent_file, "");
@@ -81,7 +78,8 @@ TEST(ForeignLines, SurviveRandomOperations) {
     }
     for (const auto& [file, foreign] : expected) {
       ASSERT_EQ(ForeignLines(FileExists(file) ? ReadBytes(file) : ""), foreign)
-          << Narrow(file) << ", seed " << seed << ", steps (ZARN TOVK DLP Uninit cleanUp Query Edit Agent):\n" << steps;
+          << Narrow(file) << ", seed " << seed << ", steps (ZARN TOVK DLP Uninit cleanUp Query Edit Agent):\n"
+          << steps;
     }
     ASSERT_TRUE(usual) << "seed " << seed << ", steps:\n" << steps;
   }

@@ -7,8 +7,8 @@ SERVICE_STATUS_HANDLE g_status_handle = nullptr;
 HANDLE g_stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
 void Report(DWORD state) {
-  SERVICE_STATUS status = {SERVICE_WIN32_OWN_PROCESS, state, state == SERVICE_STOPPED ? 0u : SERVICE_ACCEPT_STOP,
-                           NO_ERROR, 0, 0, 0};
+  SERVICE_STATUS status = {
+      SERVICE_WIN32_OWN_PROCESS, state, state == SERVICE_STOPPED ? 0u : SERVICE_ACCEPT_STOP, NO_ERROR, 0, 0, 0};
   SetServiceStatus(g_status_handle, &status);
 }
 

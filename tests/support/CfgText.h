@@ -6,12 +6,16 @@
 
 namespace testing_support {
 
-inline const std::string kCfgPkix = "lockPref(\"security.use_mozillapkix_verification\", false); // Added by Corvane V2N";
-inline const std::string kCfgBuiltinCerts = "lockPref(\"extensions.install.requireBuiltInCerts\", false); // Added by Corvane V2N";
+inline const std::string kCfgPkix =
+    "lockPref(\"security.use_mozillapkix_verification\", false); // Added by Corvane V2N";
+inline const std::string kCfgBuiltinCerts =
+    "lockPref(\"extensions.install.requireBuiltInCerts\", false); // Added by Corvane V2N";
 inline const std::string kCfgProxyType = "lockPref(\"network.proxy.type\", 5); // Added by Corvane V2N";
 inline const std::string kCfgNoProxies = "lockPref(\"network.proxy.no_proxies_on\", \"\"); // Added by Corvane V2N";
-inline const std::string kCfgEnterpriseRoots = "lockPref(\"security.enterprise_roots.enabled\", true); // Added by Corvane V2N";
-inline const std::string kCfgAutoDisableScopes = "defaultPref(\"extensions.autoDisableScopes\", 0); // Added by Corvane V2N";
+inline const std::string kCfgEnterpriseRoots =
+    "lockPref(\"security.enterprise_roots.enabled\", true); // Added by Corvane V2N";
+inline const std::string kCfgAutoDisableScopes =
+    "defaultPref(\"extensions.autoDisableScopes\", 0); // Added by Corvane V2N";
 inline const std::string kCfgEnabledScopes = "defaultPref(\"extensions.enabledScopes\", 15); // Added by Corvane V2N";
 
 inline const std::string kPrefObscure = "pref(\"general.config.obscure_value\", 0);";

@@ -13,7 +13,11 @@
 namespace testing_support {
 
 // A base for the fixtures that own something.
-struct NoCopy { NoCopy() = default; NoCopy(const NoCopy&) = delete; NoCopy& operator=(const NoCopy&) = delete; };
+struct NoCopy {
+  NoCopy() = default;
+  NoCopy(const NoCopy&) = delete;
+  NoCopy& operator=(const NoCopy&) = delete;
+};
 
 // UTF-16 to UTF-8 and back; a UTF-16 unit never takes more than 3 bytes.
 inline std::string Narrow(const std::wstring& wide) {
@@ -77,8 +81,10 @@ inline void RemoveTree(const std::wstring& path) {
   const pelorin::unique_find find(FindFirstFileW((path + L"\\*").c_str(), &entry));
   for (bool more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &entry)) {
     const std::wstring name = entry.cFileName, child = path + L"\\" + name;
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW(child.c_str());
-    else if (name != L"." && name != L"..") RemoveTree(child);
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      DeleteFileW(child.c_str());
+    else if (name != L"." && name != L"..")
+      RemoveTree(child);
   }
   RemoveDirectoryW(path.c_str());
 }

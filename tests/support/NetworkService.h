@@ -17,7 +17,10 @@ class NetworkService : NoCopy {
     Poll("creating", [] { return Create(); });
   }
   ~NetworkService() {
-    try { Remove(); } catch (const std::exception&) {}  // the next construction cleans up
+    try {
+      Remove();
+    } catch (const std::exception&) {
+    }  // the next construction cleans up
   }
 
   // A service manager that has just come up can drop a service created a
@@ -25,8 +28,10 @@ class NetworkService : NoCopy {
   void Start() {
     Poll("starting", [] {
       const Handle service = Open();
-      if (!service) Create();
-      else if (State(service) == SERVICE_STOPPED) StartServiceW(service.get(), 0, nullptr);
+      if (!service)
+        Create();
+      else if (State(service) == SERVICE_STOPPED)
+        StartServiceW(service.get(), 0, nullptr);
       return service && State(service) == SERVICE_RUNNING;
     });
   }

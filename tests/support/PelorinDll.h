@@ -73,7 +73,9 @@ class PelorinDll : NoCopy {
     return module;
   }
   template <typename Fn>
-  Fn Get(const char* name) const { return OrlixDouble::Export<Fn>(module_, name); }
+  Fn Get(const char* name) const {
+    return OrlixDouble::Export<Fn>(module_, name);
+  }
 };
 
 }  // namespace testing_support

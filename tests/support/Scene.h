@@ -35,10 +35,19 @@ struct Scene : NoCopy {
 // Lines cut on "\n" alone, as the library does, neither empty, nor "//", nor
 // holding one of the library's markers.
 inline std::vector<std::string> ForeignLines(const std::string& bytes) {
-  static const std::string kOwn[] = {
-      "\"cv_mozilla_tovk.cfg\"", "\"cv_mozilla_zarn.cfg\"", "\"cv_mozilla_dlp.cfg\"", "\"cv_mozilla_V2N.cfg\"",
-      "\"general.config.obscure_value\"", "\"general.config.filename\"", kCfgPkix, kCfgBuiltinCerts, kCfgProxyType,
-      kCfgNoProxies, kCfgEnterpriseRoots, kCfgAutoDisableScopes, kCfgEnabledScopes};
+  static const std::string kOwn[] = {"\"cv_mozilla_tovk.cfg\"",
+                                     "\"cv_mozilla_zarn.cfg\"",
+                                     "\"cv_mozilla_dlp.cfg\"",
+                                     "\"cv_mozilla_V2N.cfg\"",
+                                     "\"general.config.obscure_value\"",
+                                     "\"general.config.filename\"",
+                                     kCfgPkix,
+                                     kCfgBuiltinCerts,
+                                     kCfgProxyType,
+                                     kCfgNoProxies,
+                                     kCfgEnterpriseRoots,
+                                     kCfgAutoDisableScopes,
+                                     kCfgEnabledScopes};
   std::vector<std::string> foreign;
   size_t start = 0;
   while (start <= bytes.size()) {

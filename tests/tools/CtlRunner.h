@@ -8,7 +8,10 @@
 #include "Sandboxes.h"
 #include "rapidjson/document.h"
 
-struct CtlRun { int exit_code; std::string out, err; };
+struct CtlRun {
+  int exit_code;
+  std::string out, err;
+};
 
 class Ctl : public ::testing::Test {
  protected:

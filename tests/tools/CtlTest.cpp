@@ -5,7 +5,9 @@
 using namespace testing_support;
 
 TEST_F(Ctl, UsageErrorsExitTwoWithOneLineBeforeLoadingTheLibrary) {
-  const struct { const wchar_t *args, *err; } cases[] = {
+  const struct {
+    const wchar_t *args, *err;
+  } cases[] = {
       {L"", L"no command given (try --help)"},
       {L"frobnicate", L"The following argument was not expected: frobnicate"},
       {L"start fast", L"mode: fast not in {zarn,tovk,dlp}"},
@@ -33,12 +35,13 @@ TEST_F(Ctl, HelpWinsOverErrorsAndVersionComesFromTheLibrary) {
 TEST_F(Ctl, StatusOfAnEmptyMachineAndStartWithoutFirefox) {
   CtlRun run = Run(L"status");
   EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(run.out + run.err, "Firefox install directory: (not found)\nFirst preference file:     (none)\n"
-                               "Autoconfig file it names:  (none)\nInline proxy in force:     no\n"
-                               "Agent registry values:\n  FFCFG:     (not set)\n  FFObscure: (not set)\n"
-                               "  FFJSFile:  (not set)\nAgent install path:        (not set)\n"
-                               "Agent configuration files:\n  ClientConfig.qcf:    absent\n"
-                               "  RvClientConfig.qcf:  absent\n  PXYClientConfig.qcf: absent\n");
+  EXPECT_EQ(run.out + run.err,
+            "Firefox install directory: (not found)\nFirst preference file:     (none)\n"
+            "Autoconfig file it names:  (none)\nInline proxy in force:     no\n"
+            "Agent registry values:\n  FFCFG:     (not set)\n  FFObscure: (not set)\n"
+            "  FFJSFile:  (not set)\nAgent install path:        (not set)\n"
+            "Agent configuration files:\n  ClientConfig.qcf:    absent\n"
+            "  RvClientConfig.qcf:  absent\n  PXYClientConfig.qcf: absent\n");
   run = Run(L"--json start dlp");
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.err, "pelorinctl: PelorinDLPFFStart returned -1 (Firefox not found)\n");
@@ -81,7 +84,10 @@ TEST_F(Ctl, CleanupPrintsTheFileItChanged) {
   registry_.SetString(kAgentCommonKey, L"FFCFG", cfg);
   CtlRun run = Run(L"cleanup --only-proxy");
   EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(run.out + run.err, "Only proxy lines:        yes\nResult:                  0\n"
-                               "Outcome:                 done\nChanged files:\n  " + Narrow(cfg) + ": modified\n"
-                               "Changed registry values: (none)\n");
+  EXPECT_EQ(run.out + run.err,
+            "Only proxy lines:        yes\nResult:                  0\n"
+            "Outcome:                 done\nChanged files:\n  " +
+                Narrow(cfg) +
+                ": modified\n"
+                "Changed registry values: (none)\n");
 }

@@ -64,8 +64,10 @@ TEST_F(Check, AutoconfigStatementsAsFirefoxRunsThem) {
       {"//\n" + kTovkLines + "unlockPref(\"security.enterprise_roots.enabled\");\n",
        "security.enterprise_roots.enabled / cfg-foreign-line"},
       // A lock ignores later defaults, user values and their clearing, and earlier locks.
-      {"//\nlockPref(\"network.proxy.type\", 1);\n" + kTovkLines + "defaultPref(\"network.proxy.type\", 1);\n"
-       "pref(\"network.proxy.type\", 1);\nclearPref(\"network.proxy.no_proxies_on\");\n", " / "},
+      {"//\nlockPref(\"network.proxy.type\", 1);\n" + kTovkLines +
+           "defaultPref(\"network.proxy.type\", 1);\n"
+           "pref(\"network.proxy.type\", 1);\nclearPref(\"network.proxy.no_proxies_on\");\n",
+       " / "},
       {kTovkLines, "network.proxy.type / cfg-line-missing"},  // Firefox skips the first line
       {"//\r\n" + kCfgProxyType + "\r\n" + kCfgNoProxies + "\r\n" + kCfgEnterpriseRoots, " / "},
       {"//\n" + kTovkLines + "lockPref(\"a\", 1); // cut in the comm", " / "},
@@ -141,7 +143,8 @@ TEST_F(Check, RegistryPoliciesThatWinOverTheLocks) {
       {[&](RegistrySandbox& r) { r.SetDword(certificates, L"ImportEnterpriseRoots", 0); },
        "security.enterprise_roots.enabled / policy-overrides"},
       {[&](RegistrySandbox& r) {
-         r.SetString(kFirefoxPolicyKey, L"Preferences", L"{\"network.proxy.type\": {\"Value\": 1, \"Status\": \"user\"}}");
+         r.SetString(kFirefoxPolicyKey, L"Preferences",
+                     L"{\"network.proxy.type\": {\"Value\": 1, \"Status\": \"user\"}}");
        },
        " / "},
       {[&](RegistrySandbox& r) {
@@ -181,7 +184,8 @@ TEST_F(Check, RegisteredInstalls) {
     registry_.DeleteTree(std::wstring(kBrowserListKey) + L"\\" + kOtherFirefox);
     pelorin::unique_hkey key;
     const std::wstring path = std::wstring(c.key) + L"\\" + kOtherFirefox + L"\\shell\\open\\command";
-    ASSERT_EQ(RegCreateKeyExW(c.root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | c.view, nullptr, key.put(), nullptr), 0);
+    ASSERT_EQ(
+        RegCreateKeyExW(c.root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | c.view, nullptr, key.put(), nullptr), 0);
     RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(c.command.c_str()),
                    static_cast<DWORD>((c.command.size() + 1) * sizeof(wchar_t)));
     const pelorin::CheckResult result = pelorin::CheckFirefox(pelorin::CheckMode::kTovk);

@@ -13,7 +13,9 @@ namespace {
 // The inline proxy is off here (no service): the proxy lines must go.
 TEST(DlpWriters, ExistingAutoconfigFileGetsTheLinesAtItsEnd) {
   const std::string bare = "lockPref(\"network.proxy.type\", 5);";
-  const struct { std::string before, after; } rows[] = {
+  const struct {
+    std::string before, after;
+  } rows[] = {
       {"", DlpCfgTail(false)},  // an existing empty file gets no "//" line
       {"// a\n\n// b\n\n\n", "// a\n\n// b\n" + DlpCfgTail(false)},
       {"//\n" + bare + "\n" + kCfgProxyType + "\n", "//\n" + bare + "\n" + DlpCfgTail(false)},

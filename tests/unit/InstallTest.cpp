@@ -8,9 +8,9 @@
 #include "Registry.h"
 #include "Sandboxes.h"
 #include "agent/AgentConfig.h"
-#include "modes/Cleanup.h"
 #include "firefox/InstallPath.h"
 #include "firefox/PrefDirectory.h"
+#include "modes/Cleanup.h"
 
 using namespace testing_support;
 using namespace std::string_literals;
@@ -26,7 +26,10 @@ TEST(InstallPath, DirectoryIsBetweenFirstCharacterAndLastBackslash) {
       {L"\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\"", L"C:\\Program Files\\Mozilla Firefox"},
       {L"C:\\Firefox\\firefox.exe", L":\\Firefox"},
       {L"\"C:\\Firefox\\firefox.exe\" -profile \"D:\\p\\x\"", L"C:\\Firefox\\firefox.exe\" -profile \"D:\\p"},
-      {L"x", L""}, {L"", L""}, {fits, long_dir}, {fits + L"\"", L""}};
+      {L"x", L""},
+      {L"", L""},
+      {fits, long_dir},
+      {fits + L"\"", L""}};
   for (const auto& c : cases) {
     RegistrySandbox registry;
     registry.SetString(CommandKey(L"FIREFOX.EXE"), L"", c[0]);
@@ -83,8 +86,8 @@ TEST(InstallPath, FirstSubkeyNamingFirefoxWins) {
 
 TEST(ListPrefJsFiles, LowerCasedJsFilesInCodeUnitOrder) {
   FirefoxInstall firefox;
-  for (const wchar_t* name : {L"prefs.js", L"Local.JS", L"!.js", L"Channel-Prefs.JS", L"MyLoader.JS", L"x.json",
-                              L"notes.js.bak", L"a.js.js"})
+  for (const wchar_t* name :
+       {L"prefs.js", L"Local.JS", L"!.js", L"Channel-Prefs.JS", L"MyLoader.JS", L"x.json", L"notes.js.bak", L"a.js.js"})
     WriteBytes(firefox.pref(name), "");
   MakeDirectory(firefox.pref(L"old.js"));
   pelorin::PrefNameSet names{L"stale.js"};

@@ -43,25 +43,19 @@ TEST(FileContent, FailureNamesTheTargetAsUtf8AndCreatesNothing) {
                             "\\D\xC3\xA9j\xC3\xA0 \xE7\x81\xAB\xF0\x9F\xA6\x8A\\prefs.js failed with error 3\n");
 }
 
-// A relative target is replaced like an absolute one, and the temporary
-// file's name is not one Firefox reads as a preference file.
-TEST(FileContent, ReplacesARelativeTargetThroughATemporaryFileFirefoxSkips) {
+// The new file takes the old one's place by a rename, which would leave an
+// administrator's marks behind; they are carried over.
+TEST(FileContent, ReplacedFileKeepsItsHiddenMark) {
   TempDir dir;
-  WriteBytes(dir / L"prefs.js", "old\n");
-  wchar_t previous[MAX_PATH];
-  GetCurrentDirectoryW(MAX_PATH, previous);
-  SetCurrentDirectoryW(dir.path().c_str());
-  const bool replaced = pelorin::SetFileContentW(L"prefs.js", "new\n");
-  SetCurrentDirectoryW(previous);
-  EXPECT_TRUE(replaced);
-  EXPECT_EQ(ReadBytes(dir / L"prefs.js"), "new\n");
-  const std::wstring temporary = pelorin::TemporaryPathFor(L"prefs.js");
-  EXPECT_NE(temporary.substr(temporary.size() - 3), L".js");
+  const std::wstring target = dir / L"cv_mozilla_V2N.cfg";
+  WriteBytes(target, "old\n");
+  SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_TRUE(pelorin::SetFileContentW(target, "new\n"));
+  EXPECT_EQ(ReadBytes(target), "new\n");
+  EXPECT_NE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-// A write killed between its temporary file and the swap leaves the
-// temporary file behind; the next commit removes it beside every file it
-// read and left unchanged, in any folder, and leaves other files' alone.
 TEST(FileEdits, CommitRemovesTheLeftoversOfTheFilesItRead) {
   TempDir dir;
   MakeDirectory(dir / L"pref");

@@ -21,7 +21,10 @@ const std::string kOwn = kPrefObscure + "\n" + PrefFilename("a.cfg") + "\n";
 const std::string kForeignName = "pref(\"general.config.filename\", \"h\xC3\xA9.cfg\");";
 
 TEST(LoaderFile, RewritesKeepingForeignLinesAndRecordsWhatItReplaced) {
-  struct Row { std::string before, after; std::wstring obscure, filename; } const rows[] = {
+  struct Row {
+    std::string before, after;
+    std::wstring obscure, filename;
+  } const rows[] = {
       {kPrefObscure + "\n" + PrefFilename("cv_mozilla_V2N.cfg") + "\n// mine\n", "// mine\n" + kOwn, L"", L""},
       {"// x\n" + kForeignName + "\n", "// x\n" + kOwn, L"", L"pref(\"general.config.filename\", \"h\u00e9.cfg\");"},
       {"pref(\"general.config.obscure_value\", 0);\r\n// y\r\n", "// y\r\n" + kOwn,

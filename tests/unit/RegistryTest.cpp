@@ -24,8 +24,8 @@ pelorin::unique_hkey OpenAgentKey() {
 TEST(ReadRegistryValue, VendorTypeAndEmptyData) {
   RegistrySandbox registry;
   registry.SetBytes(kAgentKey, kValueName, 0x1234, Utf16Bytes(L"x"));
-  pelorin::RegistryRead read = pelorin::ReadRegistryValue(OpenAgentKey().get(), kValueName,
-                                                          pelorin::RegistryTypes::Any(), 1);
+  pelorin::RegistryRead read =
+      pelorin::ReadRegistryValue(OpenAgentKey().get(), kValueName, pelorin::RegistryTypes::Any(), 1);
   ASSERT_TRUE(read.value);
   EXPECT_EQ(read.value->units, L"x");
   registry.SetBytes(kAgentKey, kValueName, REG_SZ, "");

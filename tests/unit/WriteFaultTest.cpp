@@ -12,11 +12,11 @@
 #include "Capture.h"
 #include "CfgText.h"
 #include "Sandboxes.h"
-#include "modes/WebStarts.h"
-#include "modes/Cleanup.h"
-#include "modes/DlpStart.h"
 #include "lines/FileCalls.h"
 #include "lines/FileContent.h"
+#include "modes/Cleanup.h"
+#include "modes/DlpStart.h"
+#include "modes/WebStarts.h"
 
 using namespace testing_support;
 
@@ -111,8 +111,8 @@ struct StaleInstall {
     WriteBytes(firefox.pref(L"!.js"), "// mine\n" + PrefFilename("other.cfg") + "\n");
     WriteBytes(firefox.pref(L"a.js"), "pref(\"a\", 1);\n" + PrefFilename("cv_mozilla_zarn.cfg") + "\n");
     WriteBytes(firefox.pref(L"channel-prefs.js"), PrefFilename("cv_mozilla_tovk.cfg") + "\npref(\"b\", 2);\n");
-    WriteBytes(firefox.file(L"cv_mozilla_V2N.cfg"), "//\n// user\n" + kCfgPkix + "\npref(\"c\", 3);\n" +
-                                                        kCfgProxyType + "\n" + kCfgAutoDisableScopes + "\n");
+    WriteBytes(firefox.file(L"cv_mozilla_V2N.cfg"), "//\n// user\n" + kCfgPkix + "\npref(\"c\", 3);\n" + kCfgProxyType +
+                                                        "\n" + kCfgAutoDisableScopes + "\n");
   }
 
   std::vector<std::wstring> Files() const {
@@ -141,8 +141,18 @@ const Operation kOperations[] = {
     {"ZARN start", [] { return pelorin::StartZarn(L"", L"", false); }, 0},
     {"TOVK start", [] { return pelorin::StartTovk({}, L"", L"", false); }, 0},
     {"DLP start", [] { return pelorin::DlpStart(L"", L""); }, 1},
-    {"cleanup", [] { pelorin::UninstallCleanUp(false); return 0; }, 0},
-    {"proxy-only cleanup", [] { pelorin::UninstallCleanUp(true); return 0; }, 0},
+    {"cleanup",
+     [] {
+       pelorin::UninstallCleanUp(false);
+       return 0;
+     },
+     0},
+    {"proxy-only cleanup",
+     [] {
+       pelorin::UninstallCleanUp(true);
+       return 0;
+     },
+     0},
 };
 
 bool AnyTemporaryFileIn(const std::wstring& dir) {
@@ -190,8 +200,10 @@ TEST(WriteFaults, EveryFileIsOldOrNewWhicheverStepFails) {
         std::vector<std::wstring> unchanged;
         for (size_t file = 0; file < now.size(); ++file) {
           EXPECT_TRUE(now[file] == before[file] || now[file] == clean.after[file])
-              << Narrow(install.Files()[file]) << ":\n" << now[file];
-          if (now[file] == before[file] && before[file] != clean.after[file]) unchanged.push_back(install.Files()[file]);
+              << Narrow(install.Files()[file]) << ":\n"
+              << now[file];
+          if (now[file] == before[file] && before[file] != clean.after[file])
+            unchanged.push_back(install.Files()[file]);
         }
         // Exactly the file whose write faulted keeps its old bytes, and the
         // one message names it, not the temporary file.
