@@ -408,12 +408,20 @@ TEST(UpToDate, RepeatedStartWritesNothing) {
     WriteBytes(files[0], "// mine\n" + PrefFilename("other.cfg") + "\n");
     WriteBytes(files[1], "pref(\"a\", 1);\n" + PrefFilename("cv_mozilla_zarn.cfg") + "\n");
     WriteBytes(files[2], "//\n// user\n" + kCfgPkix + "\n");
+    // Someone else's file without the library's lines, not as tidy as the
+    // library writes: a start reads it and leaves it byte for byte.
+    const std::wstring untidy = scene.firefox.pref(L"untidy.js");
+    const std::string untidy_bytes = "pref(\"b\", 2);\n\n\npref(\"c\", 3);";
+    WriteBytes(untidy, untidy_bytes);
+    const uint64_t untidy_identity = FileIdentity(untidy);
     auto run = [&scene, start] {
       if (start == Start::kZarn) return scene.dll->ZarnStart(nullptr, L"", L"", 0);
       if (start == Start::kTovk) return scene.dll->TovkStart(nullptr, L"", L"", 0);
       return scene.dll->DlpStart(nullptr, L"", L"");
     };
     run();
+    EXPECT_EQ(ReadBytes(untidy), untidy_bytes);
+    EXPECT_EQ(FileIdentity(untidy), untidy_identity);
     std::vector<std::string> bytes;
     std::vector<uint64_t> identities;
     for (const std::wstring& file : files) {

@@ -66,17 +66,20 @@ TEST(BadInput, OddFileContentKeepsEveryForeignLine) {
 
 // A target another program holds open without sharing, or a directory where
 // the file should be: the target stays as it was, and the one message names
-// it and the step that failed.
+// it and the step that failed. A held file cannot be read whole, and a file
+// not read whole is never replaced.
 TEST(BadInput, FilesThatCannotBeReplacedStayAsTheyWere) {
   const std::string kForeign = "// mine\npref(\"a\", 1);\r\n";
   const struct {
     bool directory;  // else a file held open
     bool loader;     // else the autoconfig file
     Op op;
-    const char* error;  // empty when the operation has nothing to write
+    const char* step;  // empty when the operation has nothing to write
+    const char* error;
   } cases[] = {
-      {false, false, Op::kZarn, "5"}, {false, false, Op::kCleanUp, "5"}, {false, true, Op::kDlp, "5"},
-      {true, false, Op::kDlp, "183"}, {true, false, Op::kCleanUp, ""},   {true, true, Op::kZarn, "183"},
+      {false, false, Op::kZarn, "ReadFile", "32"}, {false, false, Op::kCleanUp, "ReadFile", "32"},
+      {false, true, Op::kDlp, "ReadFile", "32"},   {true, false, Op::kDlp, "MoveFileEx", "183"},
+      {true, false, Op::kCleanUp, "", ""},         {true, true, Op::kZarn, "MoveFileEx", "183"},
   };
   for (const auto& c : cases) {
     RecordedScene scene;
@@ -89,8 +92,9 @@ TEST(BadInput, FilesThatCannotBeReplacedStayAsTheyWere) {
     }
     pelorin::unique_file held(CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     std::string expected = Usual(c.op);
-    if (*c.error != '\0') {
-      expected += "SetFileContentW: MoveFileEx " + Narrow(target) + " failed with error " + c.error + "\n";
+    if (*c.step != '\0') {
+      expected +=
+          std::string("SetFileContentW: ") + c.step + " " + Narrow(target) + " failed with error " + c.error + "\n";
     }
     EXPECT_EQ(Perform(scene, c.op), expected);
     held.reset();

@@ -35,6 +35,7 @@ struct FaultyFileSystem {
   static inline std::vector<bool> step_is_write;
   static inline std::map<std::wstring, int> reads;
   static inline std::map<std::wstring, int> writes;
+  static inline bool fail_reads = false;
 
   static void Reset(int at, Fault kind) {
     fault_at = at;
@@ -65,6 +66,14 @@ struct FaultyFileSystem {
     }
     return ::CreateFileW(name, access, share, security, disposition, flags, templ);
   }
+  // A byte-range lock of another program refuses the read, not the open.
+  static BOOL WINAPI Read(HANDLE file, LPVOID bytes, DWORD count, LPDWORD read, LPOVERLAPPED overlapped) {
+    if (fail_reads) {
+      SetLastError(ERROR_LOCK_VIOLATION);
+      return FALSE;
+    }
+    return ::ReadFile(file, bytes, count, read, overlapped);
+  }
   static BOOL WINAPI Write(HANDLE file, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED overlapped) {
     if (Step(true)) {
       if (fault == Fault::kFail) {
@@ -90,7 +99,7 @@ struct FaultyFileSystem {
     return ::MoveFileExW(from, to, flags);
   }
 
-  static constexpr pelorin::FileCalls kCalls = {&CreateFile, &::ReadFile, &Write, &Flush, &Move};
+  static constexpr pelorin::FileCalls kCalls = {&CreateFile, &Read, &Write, &Flush, &Move};
 };
 
 // Puts the counting calls in place for the scope of a test.
@@ -205,16 +214,44 @@ TEST(WriteFaults, EveryFileIsOldOrNewWhicheverStepFails) {
           if (now[file] == before[file] && before[file] != clean.after[file])
             unchanged.push_back(install.Files()[file]);
         }
-        // Exactly the file whose write faulted keeps its old bytes, and the
-        // one message names it, not the temporary file.
-        ASSERT_EQ(unchanged.size(), 1u);
+        // The faulted file and those after it keep their old bytes, the one
+        // message names one of them (not the temporary file), and a loader
+        // file never names an autoconfig file that was not written.
+        ASSERT_FALSE(unchanged.empty());
         EXPECT_EQ(printed.rfind("SetFileContentW: ", 0), 0u) << printed;
-        EXPECT_NE(printed.find(" " + Narrow(unchanged.front()) + " failed with error "), std::string::npos) << printed;
+        const bool names_unchanged_file =
+            std::any_of(unchanged.begin(), unchanged.end(), [&](const std::wstring& file) {
+              return printed.find(" " + Narrow(file) + " failed with error ") != std::string::npos;
+            });
+        EXPECT_TRUE(names_unchanged_file) << printed;
+        const size_t loader = 0;
+        const size_t cfg = now.size() - 1;
+        if (now[loader] != before[loader]) {
+          EXPECT_EQ(now[cfg], clean.after[cfg]);
+        }
         EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
         EXPECT_FALSE(AnyTemporaryFileIn(install.firefox.dir()));
         EXPECT_FALSE(AnyTemporaryFileIn(install.firefox.pref_dir()));
       }
     }
+  }
+}
+
+// A file that is there but cannot be read would lose every line a rewrite
+// from nothing leaves out: it is not replaced.
+TEST(WriteFaults, FilesThatCannotBeReadAreNotReplaced) {
+  FaultyFileSystemInPlace in_place;
+  for (const Operation& operation : kOperations) {
+    SCOPED_TRACE(operation.name);
+    StaleInstall install;
+    const std::vector<std::string> before = install.Snapshot();
+    FaultyFileSystem::Reset(0, Fault::kFail);
+    FaultyFileSystem::fail_reads = true;
+    StdoutCapture out;
+    EXPECT_EQ(operation.run(), operation.usual_result);
+    FaultyFileSystem::fail_reads = false;
+    EXPECT_EQ(install.Snapshot(), before);
+    EXPECT_NE(out.Text().find("SetFileContentW: ReadFile "), std::string::npos) << out.Text();
   }
 }
 

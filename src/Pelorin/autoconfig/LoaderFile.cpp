@@ -87,7 +87,11 @@ void StripLoaderLines(FileEdits& files, const std::wstring& path) {
   if (!files.IsPresent(path)) return;
 
   LineList lines = files.Lines(path);
+  const size_t before = lines.size();
   RemoveLinesIf(lines, IsStrippedLine);
+  // Someone else's file without the library's lines is not the library's to
+  // tidy: it stays byte for byte.
+  if (lines.size() == before) return;
   DropTrailingEmptyLines(lines);
   files.SetContent(path, JoinLines(lines));
 }

@@ -137,7 +137,7 @@ void KeyToJson(HKEY key, Json& object, Allocator& allocator) {
       }
       const std::string utf8 = WideToUtf8(text.substr(0, text.find_last_not_of(L'\n') + 1));
       rapidjson::Document parsed(&allocator);
-      if (!parsed.Parse(utf8.c_str()).HasParseError() && parsed.IsObject()) {
+      if (!parsed.Parse<rapidjson::kParseIterativeFlag>(utf8.c_str()).HasParseError() && parsed.IsObject()) {
         object.AddMember(member_name, Json(parsed, allocator), allocator);
       } else {
         object.AddMember(member_name, Json(utf8.c_str(), allocator), allocator);
@@ -171,7 +171,8 @@ std::vector<PolicySetting> ReadPolicySettings(const std::wstring& install_dir) {
   const std::wstring file = install_dir + L"\\distribution\\policies.json";
   if (std::optional<std::string> text = TryReadFileContentW(file)) {
     rapidjson::Document document;
-    if (!document.Parse(text->c_str()).HasParseError()) {
+    // Iterative: a deeply nested text must not exhaust the stack.
+    if (!document.Parse<rapidjson::kParseIterativeFlag>(text->c_str()).HasParseError()) {
       if (const Json* policies = Member(document, "policies")) {
         for (PolicySetting& setting : SettingsFrom(*policies, std::wstring(), file))
           settings.push_back(std::move(setting));

@@ -4,8 +4,7 @@ namespace pelorin {
 
 namespace {
 
-constexpr FileCalls kWindowsFileCalls = {&::CreateFileW, &::ReadFile, &::WriteFile, &::FlushFileBuffers,
-                                         &::MoveFileExW};
+const FileCalls kWindowsFileCalls = {&::CreateFileW, &::ReadFile, &::WriteFile, &::FlushFileBuffers, &::MoveFileExW};
 
 const FileCalls* g_file_calls = &kWindowsFileCalls;
 

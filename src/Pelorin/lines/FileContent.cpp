@@ -17,12 +17,8 @@ namespace {
 // because it does not end in ".js".
 constexpr wchar_t kTemporarySuffix[] = L".pelorin-tmp";
 
-// The host reads these messages from its standard output; flushing keeps
-// them in order with its own output and survives an abrupt exit.
 bool PrintFailure(const char* step, const std::wstring& path, DWORD error) {
-  std::printf("SetFileContentW: %s %s failed with error %ld\n", step, WideToUtf8(path).c_str(),
-              static_cast<long>(error));
-  std::fflush(stdout);
+  PrintWriteFailure(step, path, error);
   return false;
 }
 
@@ -48,6 +44,21 @@ bool WriteTemporary(const std::wstring& temporary, const std::wstring& target, s
   if (!ActiveFileCalls().flush_file_buffers(file.get()))
     return PrintFailure("FlushFileBuffers", target, GetLastError());
   return true;
+}
+
+// Up to and including the last separator; empty for a name alone.
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t last = path.find_last_of(L"\\/:");
+  return last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
+}
+
+// The name of an existing file as its folder spells it. Windows finds a file
+// whatever the case of the name it is given, but a rename gives the file that
+// spelling, and Firefox orders its preference files by case.
+std::wstring AsSpelledInFolder(const std::wstring& path) {
+  WIN32_FIND_DATAW entry;
+  unique_find found(FindFirstFileW(path.c_str(), &entry));
+  return found ? FolderOf(path) + entry.cFileName : path;
 }
 
 // What ReplaceFileW would keep of the replaced file: its permissions and its
@@ -78,18 +89,14 @@ void CarryProtectionOver(const std::wstring& target, const std::wstring& tempora
 // meanwhile.
 bool SwapIn(const std::wstring& temporary, const std::wstring& target) {
   DWORD flags = MOVEFILE_WRITE_THROUGH;
+  std::wstring destination = target;
   if (IsPresent(target)) {
     CarryProtectionOver(target, temporary);
     flags |= MOVEFILE_REPLACE_EXISTING;
+    destination = AsSpelledInFolder(target);
   }
-  if (ActiveFileCalls().move_file(temporary.c_str(), target.c_str(), flags)) return true;
+  if (ActiveFileCalls().move_file(temporary.c_str(), destination.c_str(), flags)) return true;
   return PrintFailure("MoveFileEx", target, GetLastError());
-}
-
-// Up to and including the last separator; empty for a name alone.
-std::wstring FolderOf(const std::wstring& path) {
-  const size_t last = path.find_last_of(L"\\/:");
-  return last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
 }
 
 // A folder that cannot be listed counts as holding some, so that nothing is
@@ -102,17 +109,21 @@ bool HoldsLeftovers(const std::wstring& folder) {
 
 }  // namespace
 
+// The host reads these messages from its standard output; flushing keeps
+// them in order with its own output and survives an abrupt exit.
+void PrintWriteFailure(const char* step, const std::wstring& path, unsigned long error) {
+  std::printf("SetFileContentW: %s %s failed with error %ld\n", step, WideToUtf8(path).c_str(),
+              static_cast<long>(error));
+  std::fflush(stdout);
+}
+
 bool IsPresent(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-namespace {
-
-enum class ReadOutcome { kMissing, kUnreadable, kRead };
-
-ReadOutcome ReadInto(const std::wstring& path, std::string& bytes) {
-  bytes.clear();
+FileRead ReadWholeFile(const std::wstring& path) {
+  FileRead result;
   // Opening first spares a lookup of the path for every file that opens,
   // and a missing file says so; a directory does not open either, nor does
   // a file another program holds, so other failures are told apart by the
@@ -120,10 +131,13 @@ ReadOutcome ReadInto(const std::wstring& path, std::string& bytes) {
   unique_file file(ActiveFileCalls().create_file(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
-    const DWORD error = GetLastError();
-    const bool present = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && IsPresent(path);
-    return present ? ReadOutcome::kUnreadable : ReadOutcome::kMissing;
+    result.error = GetLastError();
+    const bool present =
+        result.error != ERROR_FILE_NOT_FOUND && result.error != ERROR_PATH_NOT_FOUND && IsPresent(path);
+    result.outcome = present ? FileRead::kUnreadable : FileRead::kMissing;
+    return result;
   }
+  result.outcome = FileRead::kUnreadable;
 
   // A preference file of 4 GiB or more is not Firefox's and cannot be held
   // in one read; it reads as unreadable rather than as a truncated copy.
@@ -132,36 +146,41 @@ ReadOutcome ReadInto(const std::wstring& path, std::string& bytes) {
   DWORD high = 0;
   SetLastError(NO_ERROR);
   const DWORD size = GetFileSize(file.get(), &high);
-  if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0) return ReadOutcome::kUnreadable;
-
-  bytes.resize(size);
-  DWORD read = 0;
-  if (!ActiveFileCalls().read_file(file.get(), &bytes[0], size, &read, nullptr)) {
-    std::printf("ReadFile failed, %ld\n", static_cast<long>(GetLastError()));
-    std::fflush(stdout);
-    bytes.clear();
-    return ReadOutcome::kUnreadable;
+  if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
+    result.error = GetLastError();
+    return result;
   }
-  bytes.resize(read);
-  return ReadOutcome::kRead;
+  if (high != 0) {
+    result.error = ERROR_FILE_TOO_LARGE;
+    return result;
+  }
+
+  result.bytes.resize(size);
+  DWORD read = 0;
+  if (!ActiveFileCalls().read_file(file.get(), &result.bytes[0], size, &read, nullptr)) {
+    result.error = GetLastError();
+    std::printf("ReadFile failed, %ld\n", static_cast<long>(result.error));
+    std::fflush(stdout);
+    result.bytes.clear();
+    return result;
+  }
+  // A file that shrank under the read is not known whole: rewritten from
+  // part of it, it would lose the rest.
+  if (read != size) {
+    result.error = ERROR_READ_FAULT;
+    result.bytes.clear();
+    return result;
+  }
+  result.outcome = FileRead::kRead;
+  return result;
 }
 
-}  // namespace
-
-std::string ReadFileContentW(const std::wstring& path) {
-  std::string bytes;
-  ReadInto(path, bytes);
-  return bytes;
-}
+std::string ReadFileContentW(const std::wstring& path) { return ReadWholeFile(path).bytes; }
 
 std::optional<std::string> TryReadFileContentW(const std::wstring& path) {
-  std::string bytes;
-  if (ReadInto(path, bytes) != ReadOutcome::kRead) return std::nullopt;
-  return bytes;
-}
-
-bool ReadFileIfPresent(const std::wstring& path, std::string& bytes) {
-  return ReadInto(path, bytes) != ReadOutcome::kMissing;
+  FileRead read = ReadWholeFile(path);
+  if (read.outcome != FileRead::kRead) return std::nullopt;
+  return std::move(read.bytes);
 }
 
 std::wstring TemporaryPathFor(const std::wstring& path) { return path + kTemporarySuffix; }

@@ -4,6 +4,8 @@
 // either the old file or the new one, never a file cut off in the middle.
 #pragma once
 
+#include <windows.h>
+
 #include <map>
 #include <optional>
 #include <string>
@@ -22,9 +24,15 @@ std::string ReadFileContentW(const std::wstring& path);
 // cannot be read: for a reader that must tell an empty file from none.
 std::optional<std::string> TryReadFileContentW(const std::wstring& path);
 
-// The same bytes into `bytes`; returns whether the file is present, which a
-// present file that cannot be read still is.
-bool ReadFileIfPresent(const std::wstring& path, std::string& bytes);
+// A file read whole, or why not: a present file that cannot be read, or not
+// read whole, is told from a missing one, and its bytes stay empty.
+struct FileRead {
+  enum Outcome { kMissing, kUnreadable, kRead };
+  Outcome outcome = kMissing;
+  std::string bytes;
+  DWORD error = 0;  // the system's code when not read
+};
+FileRead ReadWholeFile(const std::wstring& path);
 
 // Replaces the file's content with `bytes`, creating the file when it is
 // missing. On failure the target keeps its old bytes (or stays missing), no
@@ -35,6 +43,10 @@ bool SetFileContentW(const std::wstring& path, std::string_view bytes);
 // The temporary file that SetFileContentW writes for `path`. It never ends in
 // ".js": Firefox reads every such file of defaults\pref.
 std::wstring TemporaryPathFor(const std::wstring& path);
+
+// "SetFileContentW: <step> <target> failed with error <code>" on standard
+// output.
+void PrintWriteFailure(const char* step, const std::wstring& path, unsigned long error);
 
 // Removes what a process killed in the middle of SetFileContentW left, for
 // one target after another. Each folder is listed once for leftovers: under

@@ -12,7 +12,10 @@ FileEdits::File& FileEdits::Get(const std::wstring& path) {
   if (!inserted) return files_[position->second];
   File file;
   file.path = path;
-  file.existed = ReadFileIfPresent(path, file.original);
+  FileRead read = ReadWholeFile(path);
+  file.existed = read.outcome != FileRead::kMissing;
+  file.read_error = read.outcome == FileRead::kUnreadable ? read.error : NO_ERROR;
+  file.original = std::move(read.bytes);
   files_.push_back(std::move(file));
   return files_.back();
 }
@@ -40,38 +43,40 @@ void FileEdits::SetContent(const std::wstring& path, std::string bytes) {
   file.lines.reset();
 }
 
+// Backwards: the autoconfig file is used last and written first, the loader
+// file that names it after it, so that a loader never names a file that is
+// not there. The first failure stops the writes: the files not yet written
+// keep their old bytes, which agree with one another.
 void FileEdits::Commit() {
+  bool failed = false;
+  for (auto file = files_.rbegin(); file != files_.rend() && !failed; ++file) {
+    // A missing file that is given empty content is still to be created.
+    const bool changed = file->edited && (!file->existed || file->current != file->original);
+    if (!changed) continue;
+    // A file that could not be read whole would lose what was not read.
+    if (file->read_error != NO_ERROR) {
+      PrintWriteFailure("ReadFile", file->path, file->read_error);
+      failed = true;
+    } else {
+      failed = !SetFileContentW(file->path, file->current);
+    }
+  }
   LeftoverRemover leftovers;
   for (const File& file : files_) {
-    // A missing file that is given empty content is still to be created.
     const bool changed = file.edited && (!file.existed || file.current != file.original);
-    if (changed) {
-      SetFileContentW(file.path, file.current);
-    } else {
-      leftovers.RemoveFor(file.path);
-    }
+    if (!changed) leftovers.RemoveFor(file.path);
   }
 }
 
 int WriteLines(FileEdits& files, const std::wstring& path, const LineList& lines) {
-  int count = 0;
-  size_t total = 0;
+  LineList non_empty;
+  non_empty.reserve(lines.size());
   for (Line line : lines) {
-    if (line.empty()) continue;
-    total += line.size() + 1;
-    ++count;
+    if (!line.empty()) non_empty.push_back(line);
   }
-  if (count == 0) return 0;
-  // Sized once and filled by plain copies, as JoinLines.
-  std::string text(total, '\0');
-  char* out = &text[0];
-  for (Line line : lines) {
-    if (line.empty()) continue;
-    out = std::copy(line.begin(), line.end(), out);
-    *out++ = '\n';
-  }
-  files.SetContent(path, std::move(text));
-  return count;
+  if (non_empty.empty()) return 0;
+  files.SetContent(path, JoinLines(non_empty));
+  return static_cast<int>(non_empty.size());
 }
 
 }  // namespace pelorin

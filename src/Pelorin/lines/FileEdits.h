@@ -35,7 +35,7 @@ class FileEdits {
   // The file's new bytes. Views into its earlier bytes become invalid.
   void SetContent(const std::wstring& path, std::string bytes);
 
-  // Writes every changed file, in the order the operation first used them.
+  // Writes every changed file, the last used first, until one fails.
   void Commit();
 
  private:
@@ -43,6 +43,7 @@ class FileEdits {
     std::wstring path;
     bool existed = false;  // when it was read
     bool edited = false;
+    unsigned long read_error = 0;  // present but not read whole
     std::string original;
     std::string current;
     std::optional<LineList> lines;  // views into original or current

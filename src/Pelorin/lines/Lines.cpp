@@ -37,21 +37,6 @@ void ForEachNewline(std::string_view text, Found found) {
 
 }  // namespace
 
-void SplitString(std::string_view text, std::string_view delimiter, LineList& lines) {
-  if (text.empty()) return;
-  if (delimiter.empty()) {
-    lines.push_back(text);
-    return;
-  }
-  size_t start = 0;
-  for (size_t found = text.find(delimiter); found != std::string_view::npos; found = text.find(delimiter, start)) {
-    lines.push_back(text.substr(start, found - start));
-    start = found + delimiter.size();
-  }
-  lines.push_back(text.substr(start));
-}
-
-// The same pieces as SplitString(text, "\n", lines).
 LineList SplitLines(std::string_view text) {
   LineList lines;
   if (text.empty()) return lines;

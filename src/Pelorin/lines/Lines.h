@@ -23,10 +23,8 @@ std::wstring Utf8ToWide(const std::string& utf8);
 // compared here; every other character stays.
 std::wstring AsciiLower(std::wstring text);
 
-// Appends the pieces of `text` cut on `delimiter` to the back of `lines`; the
-// piece after the last delimiter is appended even when empty, and an empty
-// text appends nothing.
-void SplitString(std::string_view text, std::string_view delimiter, LineList& lines);
+// The pieces of `text` cut on "\n"; the piece after the last "\n" is one
+// even when empty, and an empty text has none.
 LineList SplitLines(std::string_view text);
 
 // Every line followed by "\n", empty lines included.

@@ -29,9 +29,6 @@ class service_state_query {
   // Fails when the manager or the service cannot be opened or asked.
   service_result is_running();
 
-  SC_HANDLE manager() const noexcept { return manager_.get(); }
-  SC_HANDLE service() const noexcept { return service_.get(); }
-
  private:
   // Opens the manager, then the service, each only while still empty: a
   // later call reuses what an earlier one opened.
