@@ -1,5 +1,5 @@
-// What the agent's registry keys say, read by the tool itself so that the
-// report does not depend on the library it is diagnosing.
+// What the agent's registry keys say, read with the library's own reader and
+// names but without loading the DLL that is being diagnosed.
 #pragma once
 
 #include <optional>
@@ -7,10 +7,13 @@
 #include <utility>
 #include <vector>
 
+#include "agent/AgentKeys.h"
+
 namespace pelorinctl {
 
 // The values the library records under the agent's Common key.
-inline constexpr const wchar_t* kRecordValueNames[] = {L"FFCFG", L"FFObscure", L"FFJSFile"};
+inline constexpr const wchar_t* kRecordValueNames[] = {pelorin::kCfgPathValue, pelorin::kObscureLineValue,
+                                                       pelorin::kFilenameLineValue};
 inline constexpr const wchar_t* kAgentConfigFiles[] = {L"ClientConfig.qcf", L"RvClientConfig.qcf",
                                                        L"PXYClientConfig.qcf"};
 
@@ -19,7 +22,8 @@ inline constexpr const wchar_t* kAgentConfigFiles[] = {L"ClientConfig.qcf", L"Rv
 using RecordValues = std::vector<std::pair<std::wstring, std::optional<std::wstring>>>;
 RecordValues ReadRecordValues();
 
-// FFCFG: the autoconfig file the library wrote last; empty when not set.
+// FFCFG as the cleanup reads it: the autoconfig file the library wrote
+// last; empty when not set.
 std::wstring ReadRecordedCfgPath();
 
 // The agent's "InstallPath", as stored (normally with a trailing backslash).

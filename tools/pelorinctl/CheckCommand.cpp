@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "Console.h"
 #include "check/Check.h"
+#include "lines/Lines.h"
 
 namespace pelorinctl {
 
@@ -14,7 +15,7 @@ std::string Padded(std::string text, size_t width) {
 }
 
 Value PathOrNone(const std::wstring& path, const char* when_empty) {
-  return path.empty() ? Value::Null(when_empty) : Value::String(ToUtf8(path));
+  return path.empty() ? Value::Null(when_empty) : Value::String(pelorin::WideToUtf8(path));
 }
 
 // Typed as Firefox types it, so that a script can compare it with what
@@ -66,7 +67,7 @@ Outcome RunCheck(const Options& options) {
 
   std::vector<Value> findings;
   for (const pelorin::Finding& finding : result.findings) {
-    const std::string subject = ToUtf8(finding.subject);
+    const std::string subject = pelorin::WideToUtf8(finding.subject);
     findings.push_back(Value::Section({{"code", "", Value::String(finding.code, "[" + finding.code + "]")},
                                        {"subject", "", Value::String(subject, subject + ":")},
                                        {"message", "", Value::String(finding.message)}}));

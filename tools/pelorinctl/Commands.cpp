@@ -5,6 +5,7 @@
 #include "Commands.h"
 #include "Console.h"
 #include "FileWatch.h"
+#include "lines/Lines.h"
 
 namespace pelorinctl {
 
@@ -13,7 +14,7 @@ namespace {
 inline constexpr char kNotExported[] = "(unavailable: not exported by Pelorin.dll)";
 
 Value OptionalText(const std::optional<std::wstring>& text, const std::string& when_missing) {
-  return text ? Value::String(ToUtf8(*text)) : Value::Null(when_missing);
+  return text ? Value::String(pelorin::WideToUtf8(*text)) : Value::Null(when_missing);
 }
 
 // Only the library's test for an empty argument looks at it.
@@ -31,7 +32,7 @@ void AddInstallDir(Library& library, Report& report) {
   Value value = Value::Null(kNotExported);
   if (library.Find<GetFirefoxInstallPathFn>("get_firefox_install_path") != nullptr) {
     std::wstring dir = library.FirefoxInstallDir();
-    value = dir.empty() ? Value::Null("(not found)") : Value::String(ToUtf8(dir));
+    value = dir.empty() ? Value::Null("(not found)") : Value::String(pelorin::WideToUtf8(dir));
   }
   report.push_back({"firefox_install_dir", "Firefox install directory", value});
 }
@@ -65,7 +66,7 @@ void AddInlineProxy(Library& library, Report& report) {
 void AddAgent(Report& report) {
   std::vector<Field> records;
   for (const auto& [name, value] : ReadRecordValues()) {
-    records.push_back({ToUtf8(name), ToUtf8(name), OptionalText(value, "(not set)")});
+    records.push_back({pelorin::WideToUtf8(name), pelorin::WideToUtf8(name), OptionalText(value, "(not set)")});
   }
   report.push_back({"agent_values", "Agent registry values", Value::Section(records)});
 
@@ -74,7 +75,7 @@ void AddAgent(Report& report) {
   std::vector<Field> files;
   for (const wchar_t* name : kAgentConfigFiles) {
     bool present = install_path && IsAgentFilePresent(*install_path, name);
-    files.push_back({ToUtf8(name), ToUtf8(name), Value::Bool(present, "present", "absent")});
+    files.push_back({pelorin::WideToUtf8(name), pelorin::WideToUtf8(name), Value::Bool(present, "present", "absent")});
   }
   report.push_back({"agent_config_files", "Agent configuration files", Value::Section(files)});
 }
@@ -142,7 +143,7 @@ Verdict Judge(const Start& start, Mode mode, int32_t result) {
 }
 
 Value NameValue(const std::wstring& name) {
-  return name.empty() ? Value::Null("(default)") : Value::String(ToUtf8(name));
+  return name.empty() ? Value::Null("(default)") : Value::String(pelorin::WideToUtf8(name));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 
+#include "lines/Lines.h"
+
 namespace pelorinctl {
 
 namespace {
@@ -19,7 +21,7 @@ bool IsConsole(std::FILE* stream) {
 void Write(std::FILE* stream, const std::string& utf8) {
   std::fflush(stream);
   if (IsConsole(stream)) {
-    std::wstring wide = FromUtf8(utf8);
+    std::wstring wide = pelorin::Utf8ToWide(utf8);
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     DWORD written = 0;
     WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
@@ -30,24 +32,6 @@ void Write(std::FILE* stream, const std::string& utf8) {
 }
 
 }  // namespace
-
-std::string ToUtf8(const std::wstring& wide) {
-  if (wide.empty()) return std::string();
-  int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return std::string();
-  std::string out(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], bytes, nullptr, nullptr);
-  return out;
-}
-
-std::wstring FromUtf8(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  if (units <= 0) return std::wstring();
-  std::wstring out(static_cast<size_t>(units), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], units);
-  return out;
-}
 
 void PrepareStreams() {
   // Text mode would turn every "\n" into "\r\n" and mangle nothing else;

@@ -7,11 +7,6 @@
 
 namespace pelorinctl {
 
-// Unpaired surrogates (possible in Windows file names) become U+FFFD, so the
-// result is always valid UTF-8.
-std::string ToUtf8(const std::wstring& wide);
-std::wstring FromUtf8(const std::string& utf8);
-
 // Once, before anything is written.
 void PrepareStreams();
 

@@ -6,6 +6,7 @@
 
 #include "Console.h"
 #include "Library.h"
+#include "lines/Lines.h"
 
 namespace pelorinctl {
 
@@ -140,14 +141,14 @@ ChangeWatch::ChangeWatch(const std::wstring& install_dir, const std::vector<std:
 std::vector<Field> ChangeWatch::Changes() const {
   std::vector<Field> files;
   for (const Change& change : Compare(files_before_, watch_.Take())) {
-    std::string path = ToUtf8(change.path);
+    std::string path = pelorin::WideToUtf8(change.path);
     files.push_back({path, path, Value::String(change.kind)});
   }
   std::vector<Field> records;
   RecordValues records_after = ReadRecordValues();
   for (size_t i = 0; i < records_after.size(); ++i) {
     std::string kind = RecordChange(records_before_[i].second, records_after[i].second);
-    std::string name = ToUtf8(records_after[i].first);
+    std::string name = pelorin::WideToUtf8(records_after[i].first);
     if (!kind.empty()) records.push_back({name, name, Value::String(kind)});
   }
   return {{"changed_files", "Changed files", Value::Section(files)},

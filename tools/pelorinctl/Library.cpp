@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Console.h"
+#include "lines/Lines.h"
 
 namespace pelorinctl {
 
@@ -29,7 +30,7 @@ std::string ModuleVersion(const std::wstring& path) {
   if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, data.data()) ||
       !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) ||
       length < sizeof(VS_FIXEDFILEINFO)) {
-    throw Failure("cannot read the version of " + ToUtf8(path));
+    throw Failure("cannot read the version of " + pelorin::WideToUtf8(path));
   }
   std::string version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
                         std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
@@ -43,7 +44,7 @@ Library::Library(const std::wstring& path)
     // Orlix.dll import is looked up first.
     : module_(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
   if (!module_) {
-    throw Failure("cannot load " + ToUtf8(path) + " (error " + std::to_string(GetLastError()) + ")");
+    throw Failure("cannot load " + pelorin::WideToUtf8(path) + " (error " + std::to_string(GetLastError()) + ")");
   }
   Require<PelorinInitializeFn>("PelorinInitialize")();
 }

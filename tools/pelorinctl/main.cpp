@@ -11,6 +11,7 @@
 #include "Console.h"
 #include "Library.h"
 #include "LogTail.h"
+#include "lines/Lines.h"
 
 using namespace pelorinctl;
 
@@ -69,8 +70,8 @@ void Define(CLI::App& app, Command& command) {
 
 int RunCommand(Command& command) {
   Options& options = command.options;
-  options.loader_name = FromUtf8(command.loader_name);
-  options.cfg_name = FromUtf8(command.cfg_name);
+  options.loader_name = pelorin::Utf8ToWide(command.loader_name);
+  options.cfg_name = pelorin::Utf8ToWide(command.cfg_name);
   const std::map<std::string, Mode> modes{{"zarn", Mode::Zarn}, {"tovk", Mode::Tovk}, {"dlp", Mode::Dlp}};
   if (!command.mode.empty()) options.mode = modes.at(command.mode);
 
@@ -127,7 +128,7 @@ int wmain(int argc, wchar_t** argv) {
   Command command;
   std::vector<std::string> arguments;
   // CLI11 takes the arguments last first.
-  for (int index = argc - 1; index > 0; --index) arguments.push_back(ToUtf8(argv[index]));
+  for (int index = argc - 1; index > 0; --index) arguments.push_back(pelorin::WideToUtf8(argv[index]));
   try {
     Define(app, command);
     return Run(app, command, std::move(arguments));
