@@ -1,6 +1,7 @@
 // The service query against the prefix's real manager, and the policy value.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include "ImportSlot.h"
 #include "NetworkService.h"
 #include "Registry.h"
 #include "proxy/PolicyReader.h"
@@ -17,13 +18,6 @@ SC_HANDLE WINAPI CountOpen(SC_HANDLE manager, const wchar_t* name, DWORD access)
   ++g_opened;
   return kOpenService(manager, name, access);
 }
-void SetOpenSlot(decltype(kOpenService) function) {
-  DWORD old = 0;
-  VirtualProtect(&__imp_OpenServiceW, sizeof function, PAGE_READWRITE, &old);
-  __imp_OpenServiceW = function;
-  VirtualProtect(&__imp_OpenServiceW, sizeof function, old, &old);
-}
-
 // A query keeps its handles: asked again, it sees the stop without reopening.
 TEST(ServiceState, RunningStoppedNotInstalled) {
   NetworkService::Remove();
@@ -37,9 +31,9 @@ TEST(ServiceState, RunningStoppedNotInstalled) {
   EXPECT_EQ(result.value, 1);
   EXPECT_EQ(result.failed, 0);
   service.Stop();
-  SetOpenSlot(&CountOpen);
+  SetImportSlot(__imp_OpenServiceW, &CountOpen);
   result = query.is_running();
-  SetOpenSlot(kOpenService);
+  SetImportSlot(__imp_OpenServiceW, kOpenService);
   EXPECT_EQ(result.value, 0);
   EXPECT_EQ(result.failed, 0);
   EXPECT_EQ(g_opened, 0);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include "ImportSlot.h"
 #include "Registry.h"
 #include "base/Registry.h"
 
@@ -54,13 +55,6 @@ LONG WINAPI RewriteBeforeDataRead(HKEY key, const wchar_t* name, DWORD* reserved
   return kQueryValue(key, name, reserved, type, data, bytes);
 }
 
-void SetQuerySlot(decltype(kQueryValue) function) {
-  DWORD old = 0;
-  VirtualProtect(&__imp_RegQueryValueExW, sizeof function, PAGE_READWRITE, &old);
-  __imp_RegQueryValueExW = function;
-  VirtualProtect(&__imp_RegQueryValueExW, sizeof function, old, &old);
-}
-
 TEST(ReadRegistryValue, ValueChangedBetweenSizeQueryAndRead) {
   std::vector<std::optional<std::wstring>> endless_growth;
   for (int length = 10; length < 30; ++length) endless_growth.push_back(std::wstring(length, L'g'));
@@ -81,9 +75,9 @@ TEST(ReadRegistryValue, ValueChangedBetweenSizeQueryAndRead) {
     registry.SetString(kAgentKey, kValueName, L"first");
     pelorin::unique_hkey key = OpenAgentKey();
     g_rewrites = c.rewrites;
-    SetQuerySlot(&RewriteBeforeDataRead);
+    SetImportSlot(__imp_RegQueryValueExW, &RewriteBeforeDataRead);
     const pelorin::RegistryRead read = pelorin::ReadRegistryValue(key.get(), kValueName, {REG_SZ}, 32);
-    SetQuerySlot(kQueryValue);
+    SetImportSlot(__imp_RegQueryValueExW, kQueryValue);
     EXPECT_EQ(read.status, c.status) << c.what;
     EXPECT_EQ(read.value.has_value(), c.text.has_value()) << c.what;
     if (read.value && c.text) {

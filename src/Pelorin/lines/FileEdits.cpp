@@ -50,9 +50,7 @@ void FileEdits::SetContent(const std::wstring& path, std::string bytes) {
 void FileEdits::Commit() {
   bool failed = false;
   for (auto file = files_.rbegin(); file != files_.rend() && !failed; ++file) {
-    // A missing file that is given empty content is still to be created.
-    const bool changed = file->edited && (!file->existed || file->current != file->original);
-    if (!changed) continue;
+    if (!file->Changed()) continue;
     // A file that could not be read whole would lose what was not read.
     if (file->read_error != NO_ERROR) {
       PrintWriteFailure("ReadFile", file->path, file->read_error);
@@ -63,8 +61,7 @@ void FileEdits::Commit() {
   }
   LeftoverRemover leftovers;
   for (const File& file : files_) {
-    const bool changed = file.edited && (!file.existed || file.current != file.original);
-    if (!changed) leftovers.RemoveFor(file.path);
+    if (!file.Changed()) leftovers.RemoveFor(file.path);
   }
 }
 

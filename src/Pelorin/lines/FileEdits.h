@@ -47,6 +47,9 @@ class FileEdits {
     std::string original;
     std::string current;
     std::optional<LineList> lines;  // views into original or current
+
+    // A missing file that is given empty content is still to be created.
+    bool Changed() const { return edited && (!existed || current != original); }
   };
 
   File& Get(const std::wstring& path);
