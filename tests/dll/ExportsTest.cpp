@@ -6,8 +6,9 @@
 #include <memory>
 #include <optional>
 
+#include "Capture.h"
 #include "CfgText.h"
-#include "Policy.h"
+#include "NetworkService.h"
 #include "Scene.h"
 
 using namespace testing_support;
@@ -111,25 +112,19 @@ TEST(AutoconfigWriter, FileFoundUpToDateStopsEveryWriteUntilUnload) {
   EXPECT_EQ(ReadBytes(scene.cfg()), "//\n" + Base(kZarn));
 }
 
-// The log sink gets five arguments per call with a fixed origin; messages before PelorinInitialize are dropped,
-// PelorinUninitialize does not stop them. Without Firefox the starts fail and write or save nothing.
+// The log sink gets five arguments per call with a fixed origin; messages
+// before PelorinInitialize are dropped. Without Firefox the starts fail and
+// write nothing.
 TEST(WebStarts, WithoutFirefoxTheStartsOnlyLog) {
   RegistrySandbox registry;
   FirefoxInstall firefox;
   PelorinDll dll;
   EXPECT_EQ(dll.ZarnStart(nullptr, L"", L"", 0), -1);
   dll.Initialize();
-  EXPECT_EQ(dll.ZarnStart(nullptr, L"", L"", 0), -1);
   EXPECT_EQ(dll.TovkStart(nullptr, L"", L"", 0), -1);
   EXPECT_EQ(dll.DlpStart(nullptr, L"", L""), -1);
   EXPECT_FALSE(FileExists(firefox.pref(L"!.js")) || FileExists(firefox.file(L"cv_mozilla_V2N.cfg")));
-  firefox.Register(registry);
-  EXPECT_EQ(dll.Uninitialize(), 0);  // no saved start to replay
-  registry.DeleteTree(kBrowserListKey);
-  EXPECT_EQ(dll.ZarnStart(nullptr, L"", L"", 0), -1);
-  const std::wstring zarn = L"PelorinZARNFFStart firefox install path is empty.";
-  const Messages expected{zarn, L"PelorinTOVKFFStart firefox install path is empty.", L"firefox install path is empty.",
-                          zarn};
+  const Messages expected{L"PelorinTOVKFFStart firefox install path is empty.", L"firefox install path is empty."};
   EXPECT_EQ(OrlixDouble::Messages(), expected);
   for (const LogRecord& record : OrlixDouble::Records()) {
     EXPECT_EQ(record.source_path + L"|" + record.function, L"src/Pelorin/Pelorin.cpp|pelorin_debugf");
@@ -194,7 +189,7 @@ TEST(VersionAndCfg, ReportsTheLoaderFileAndTheCfgItNames) {
   EXPECT_EQ(dll.GetFFVersionAndCfg(L"id", &loader, &cfg), 0);  // before PelorinInitialize
   EXPECT_EQ(loader + L"|" + cfg, L"untouched|untouched");
   dll.Initialize();
-  RemoveTree(firefox.file(L"defaults"));
+  std::filesystem::remove_all(firefox.file(L"defaults"));
   EXPECT_EQ(dll.GetFFVersionAndCfg(L"id", nullptr, nullptr), 1);
   EXPECT_FALSE(DirectoryExists(firefox.file(L"defaults")));
   EXPECT_EQ(dll.GetFFVersionAndCfg(L"id", &loader, &cfg), 1);
@@ -203,22 +198,10 @@ TEST(VersionAndCfg, ReportsTheLoaderFileAndTheCfgItNames) {
   EXPECT_EQ(loader + L"|" + cfg, L"!.js|cv_mozilla_zarn.cfg");
 }
 
-// What the DLP start logs when it writes both files.
-Messages DlpWritten(const std::wstring& js_message, const std::wstring& install_dir, bool cfg_created) {
-  Messages all{js_message, L"FF extension ff_install_path_", install_dir};
-  if (cfg_created) all.push_back(L"FF extension CFG file do not exists. Creating one.");
-  for (const wchar_t* message :
-       {L"NetworkProxy service is NOT running", L"SaveCurrentCFGFilePath",
-        L"FF extension updated CFG file: cv_mozilla_V2N.cfg", L"Finished DLP FF extension operation."}) {
-    all.push_back(message);
-  }
-  return all;
-}
-
 // Files are named from the install folder; an absent `after` entry means no
 // such file. A stale loader file strips the loader lines of the scanned
 // *.js files (loader.txt is not scanned: its web mode line makes the start
-// use V2N). Firefox not found: WebStarts.WithoutFirefoxTheStartsOnlyLog.
+// use V2N). An existing autoconfig file gets no "//" line of its own.
 TEST(DlpStart, ResultsMessagesAndFiles) {
   using Files = std::map<std::wstring, std::optional<std::string>>;
   const std::wstring loader = L"defaults\\pref\\!.js";
@@ -226,64 +209,26 @@ TEST(DlpStart, ResultsMessagesAndFiles) {
   const std::wstring loader_txt = L"defaults\\pref\\loader.txt";
   const std::wstring cfg = L"cv_mozilla_V2N.cfg";
   const std::string stale = PrefFilename("cv_mozilla_zarn.cfg") + "\n";
-  const std::string tovk_loader = "A\n" + PrefFilename("cv_mozilla_tovk.cfg") + "\nB\n";
-  const std::wstring js_kept = L"FF extension JS file already updated.";
+  const Files fresh{{loader, kV2nLoader}, {cfg, "//\n" + DlpCfgTail(false)}};
+  const Files existing{{loader, kV2nLoader}, {prefs, stale}, {cfg, "// a\n\n// b\n\n\n"}};
+  const Files custom{{prefs, stale}, {loader_txt, "A\n" + PrefFilename("cv_mozilla_tovk.cfg") + "\nB\n"}};
+  const Files custom_after{
+      {loader_txt, "A\nB\n" + kV2nLoader}, {prefs, ""}, {cfg, "//\n" + DlpCfgTail(false)}, {L"custom.cfg", std::nullopt}};
+  const Files up_to_date{{loader_txt, "A\nB\n" + kV2nLoader}, {cfg, "//\n" + DlpCfgTail(true)}};
+  const std::wstring kept = L"FF extension JS file already updated.";
+  const std::wstring updated = L"FF extension updated JS file: ";
   const struct {
-    bool rv_config;
-    bool inline_proxy;
+    bool rv_config, inline_proxy;
     Files before;
-    std::wstring loader_name;
-    std::wstring cfg_name;
-    int32_t result;
-    bool written;  // else both files found up to date
-    bool cfg_created;
-    std::wstring js_message;
+    std::wstring loader_name, cfg_name, js_message;  // no message: the start returns 0 and writes nothing
+    bool cfg_written, cfg_created;
     Files after;
   } cases[] = {
-      {true, false, {}, L"", L"", 0, false, false, L"", {{loader, std::nullopt}}},
-      {false,
-       false,
-       {},
-       L"",
-       L"",
-       1,
-       true,
-       true,
-       L"FF extension updated JS file: !.js",
-       {{loader, kV2nLoader}, {cfg, "//\n" + DlpCfgTail(false)}}},
-      {false,
-       false,
-       {{loader, kV2nLoader}, {prefs, stale}, {cfg, "//\nuser();\n"}},
-       L"",
-       L"",
-       1,
-       true,
-       false,
-       js_kept,
-       {{prefs, stale}, {cfg, "//\nuser();\n" + DlpCfgTail(false)}}},
-      {false,
-       false,
-       {{prefs, stale}, {loader_txt, tovk_loader}},
-       L"loader.txt",
-       L"custom.cfg",
-       1,
-       true,
-       true,
-       L"FF extension updated JS file: loader.txt",
-       {{loader_txt, "A\nB\n" + kV2nLoader},
-        {prefs, ""},
-        {cfg, "//\n" + DlpCfgTail(false)},
-        {L"custom.cfg", std::nullopt}}},
-      {false,
-       true,
-       {{loader_txt, "A\nB\n" + kV2nLoader}, {cfg, "//\n" + DlpCfgTail(true)}},
-       L"loader.txt",
-       L"",
-       1,
-       false,
-       false,
-       js_kept,
-       {{cfg, "//\n" + DlpCfgTail(true)}}},
+      {true, false, {}, L"", L"", L"", false, false, {{loader, std::nullopt}}},
+      {false, false, {}, L"", L"", updated + L"!.js", true, true, fresh},
+      {false, false, existing, L"", L"", kept, true, false, {{prefs, stale}, {cfg, "// a\n\n// b\n" + DlpCfgTail(false)}}},
+      {false, false, custom, L"loader.txt", L"custom.cfg", updated + L"loader.txt", true, true, custom_after},
+      {false, true, up_to_date, L"loader.txt", L"", kept, false, false, up_to_date},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "row " << &c - cases);
@@ -293,21 +238,23 @@ TEST(DlpStart, ResultsMessagesAndFiles) {
     if (c.inline_proxy) proxy = std::make_unique<InlineProxyOn>(scene.registry);
     for (const auto& [name, bytes] : c.before) WriteBytes(scene.firefox.file(name), *bytes);
     OrlixDouble::Clear();
-    EXPECT_EQ(scene.dll->DlpStart(nullptr, c.loader_name, c.cfg_name), c.result);
+    EXPECT_EQ(scene.dll->DlpStart(nullptr, c.loader_name, c.cfg_name), c.js_message.empty() ? 0 : 1);
     Messages expected;
-    if (c.written) {
-      expected = DlpWritten(c.js_message, scene.firefox.dir(), c.cfg_created);
-    } else if (c.result == 1) {
-      expected = {c.js_message, L"FF extension ff_install_path_", scene.firefox.dir(),
-                  L"FF extension CFG file already updated.", L"Finished DLP FF extension operation."};
+    if (!c.js_message.empty()) expected = {c.js_message, L"FF extension ff_install_path_", scene.firefox.dir()};
+    if (c.cfg_created) expected.push_back(L"FF extension CFG file do not exists. Creating one.");
+    if (c.cfg_written) {
+      expected.insert(expected.end(), {L"NetworkProxy service is NOT running", kSaved,
+                                       L"FF extension updated CFG file: cv_mozilla_V2N.cfg"});
+    } else if (!c.js_message.empty()) {
+      expected.push_back(L"FF extension CFG file already updated.");
     }
+    if (!c.js_message.empty()) expected.push_back(L"Finished DLP FF extension operation.");
     EXPECT_EQ(OrlixDouble::Messages(), expected);
     for (const auto& [name, bytes] : c.after) {
       const std::wstring path = scene.firefox.file(name);
       EXPECT_EQ(FileExists(path) ? std::optional(ReadBytes(path)) : std::nullopt, bytes) << Narrow(name);
     }
-    const bool saved = c.written;
-    EXPECT_EQ(scene.registry.ReadString(kAgentCommonKey, L"FFCFG").has_value(), saved);
+    EXPECT_EQ(scene.registry.ReadString(kAgentCommonKey, L"FFCFG").has_value(), c.cfg_written);
   }
 }
 
@@ -388,8 +335,7 @@ TEST(InlineProxy, ServicePolicyAndDecision) {
   }
 }
 
-// The file behind a path: a file swapped in by a rewrite is another file,
-// even with the same bytes.
+// The file behind a path: a rewrite swaps in another file, even with the same bytes.
 uint64_t FileIdentity(const std::wstring& path) {
   const pelorin::unique_file file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                               nullptr, OPEN_EXISTING, 0, nullptr));
@@ -398,48 +344,103 @@ uint64_t FileIdentity(const std::wstring& path) {
   return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
 }
 
+enum class Export { kZarn, kTovk, kDlp, kCleanUp };
+
+// The export's result followed by what it printed.
+std::string Perform(Scene& scene, Export call) {
+  StdoutCapture out;
+  int32_t result = 0;
+  switch (call) {
+    case Export::kZarn: result = scene.dll->ZarnStart(nullptr, L"", L"", 0); break;
+    case Export::kTovk: result = scene.dll->TovkStart(nullptr, L"", L"", 0); break;
+    case Export::kDlp: result = scene.dll->DlpStart(nullptr, L"", L""); break;
+    case Export::kCleanUp: result = scene.dll->UninstallCleanUp(false); break;
+  }
+  return std::to_string(result) + out.Text();
+}
+
+// A start that finds its files up to date writes none of them, leaves a
+// foreign file it reads byte for byte, and removes what a killed process left.
 TEST(UpToDate, RepeatedStartWritesNothing) {
-  enum class Start { kZarn, kTovk, kDlp };
-  for (Start start : {Start::kZarn, Start::kTovk, Start::kDlp}) {
+  for (Export start : {Export::kZarn, Export::kTovk, Export::kDlp}) {
     SCOPED_TRACE(static_cast<int>(start));
     Scene scene;
     scene.agent.AddFile(L"ClientConfig.qcf");
-    const std::wstring files[] = {scene.loader(), scene.firefox.pref(L"a.js"), scene.cfg()};
-    WriteBytes(files[0], "// mine\n" + PrefFilename("other.cfg") + "\n");
-    WriteBytes(files[1], "pref(\"a\", 1);\n" + PrefFilename("cv_mozilla_zarn.cfg") + "\n");
-    WriteBytes(files[2], "//\n// user\n" + kCfgPkix + "\n");
-    // Someone else's file without the library's lines, not as tidy as the
-    // library writes: a start reads it and leaves it byte for byte.
-    const std::wstring untidy = scene.firefox.pref(L"untidy.js");
-    const std::string untidy_bytes = "pref(\"b\", 2);\n\n\npref(\"c\", 3);";
-    WriteBytes(untidy, untidy_bytes);
+    WriteBytes(scene.loader(), "// mine\n" + PrefFilename("other.cfg") + "\n");
+    WriteBytes(scene.cfg(), "//\n// user\n" + kCfgPkix + "\n");
+    const std::wstring untidy = scene.firefox.pref(L"untidy.js");  // not as tidy as the library writes
+    WriteBytes(untidy, "pref(\"b\", 2);\n\n\npref(\"c\", 3);");
     const uint64_t untidy_identity = FileIdentity(untidy);
-    auto run = [&scene, start] {
-      if (start == Start::kZarn) return scene.dll->ZarnStart(nullptr, L"", L"", 0);
-      if (start == Start::kTovk) return scene.dll->TovkStart(nullptr, L"", L"", 0);
-      return scene.dll->DlpStart(nullptr, L"", L"");
-    };
-    run();
-    EXPECT_EQ(ReadBytes(untidy), untidy_bytes);
-    EXPECT_EQ(FileIdentity(untidy), untidy_identity);
+    Perform(scene, start);
+    const std::wstring files[] = {scene.loader(), scene.cfg()};
     std::vector<std::string> bytes;
     std::vector<uint64_t> identities;
     for (const std::wstring& file : files) {
       bytes.push_back(ReadBytes(file));
       identities.push_back(FileIdentity(file));
-    }
-    // Left by a process killed mid-write: every start reads these two.
-    for (const std::wstring& target : {files[0], files[2]}) {
-      WriteBytes(target + L".pelorin-tmp", "killed mid-write");
+      WriteBytes(file + L".pelorin-tmp", "killed mid-write");
     }
     scene.Reload();  // the next start must find the files up to date by reading them
-    run();
+    Perform(scene, start);
     for (size_t i = 0; i < std::size(files); ++i) {
       EXPECT_EQ(ReadBytes(files[i]), bytes[i]);
       EXPECT_EQ(FileIdentity(files[i]), identities[i]) << Narrow(files[i]) << " was rewritten";
       EXPECT_FALSE(FileExists(files[i] + L".pelorin-tmp"));
     }
+    EXPECT_EQ(ReadBytes(untidy), "pref(\"b\", 2);\n\n\npref(\"c\", 3);");
+    EXPECT_EQ(FileIdentity(untidy), untidy_identity);
   }
+}
+
+// A target another program holds open without sharing cannot be read whole,
+// and a file not read whole is never replaced; a directory where the file
+// should be cannot be replaced. Either way the target stays as it was, and
+// one printed line names it and the step that failed.
+TEST(Unwritable, TargetsStayAsTheyWere) {
+  const std::string foreign = "// mine\npref(\"a\", 1);\r\n";
+  const struct {
+    bool directory;  // else a file held open
+    bool loader;     // else the autoconfig file
+    Export call;
+    const char* step;  // printed with the target's name and the error; null: nothing printed
+    int error;
+  } cases[] = {
+      {false, false, Export::kZarn, "ReadFile", 32},   {false, false, Export::kCleanUp, "ReadFile", 32},
+      {false, true, Export::kDlp, "ReadFile", 32},     {true, false, Export::kDlp, "MoveFileEx", 183},
+      {true, true, Export::kZarn, "MoveFileEx", 183},  {true, false, Export::kCleanUp, nullptr, 0},
+  };
+  for (const auto& c : cases) {
+    Scene scene;
+    scene.registry.SetString(kAgentCommonKey, L"FFCFG", scene.cfg());
+    const std::wstring target = c.loader ? scene.loader() : scene.cfg();
+    SCOPED_TRACE(Narrow(target) + " / export " + std::to_string(static_cast<int>(c.call)));
+    if (c.directory) {
+      MakeDirectory(target);
+    } else {
+      WriteBytes(target, foreign);
+    }
+    pelorin::unique_file held(CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string expected = c.call == Export::kDlp ? "1" : "0";
+    if (c.step != nullptr) {
+      expected += "SetFileContentW: " + std::string(c.step) + " " + Narrow(target) + " failed with error " +
+                  std::to_string(c.error) + "\n";
+    }
+    EXPECT_EQ(Perform(scene, c.call), expected);
+    held.reset();
+    EXPECT_EQ(c.directory ? DirectoryExists(target) : ReadBytes(target) == foreign, true);
+    EXPECT_FALSE(FileExists(target + L".pelorin-tmp"));
+  }
+}
+
+TEST(Unusual, InstallFolderWithAccentsAndCjk) {
+  Scene scene(L"Mozilla Firef\u00f6x \u00e9t\u00e9 \u706b\u72d0 \U0001F98A");
+  WriteBytes(scene.cfg(), "// mine\n");
+  EXPECT_EQ(scene.dll->InstallPath(), scene.firefox.dir());
+  EXPECT_EQ(Perform(scene, Export::kZarn), "0");
+  EXPECT_EQ(ReadBytes(scene.loader()), kV2nLoader);
+  EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n" + Base(kZarn));
+  EXPECT_EQ(Perform(scene, Export::kCleanUp), "0");  // through the non-ASCII path saved in FFCFG
+  EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n");
 }
 
 }  // namespace

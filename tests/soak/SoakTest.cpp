@@ -5,7 +5,6 @@
 #include <atomic>
 #include <utility>
 #include "NetworkService.h"
-#include "Policy.h"
 #include "Scene.h"
 using namespace testing_support;
 namespace {

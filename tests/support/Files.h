@@ -1,14 +1,16 @@
-// Paths, temporary folders and raw file access for the tests, through plain
-// Win32 calls so that nothing here shares code with the library under test.
+// Paths, temporary folders and raw file access for the tests, through the
+// standard library and plain Win32, so that nothing here shares code with the
+// library under test.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
-
-#include "pelorin/UniqueHandle.h"
 
 namespace testing_support {
 
@@ -41,67 +43,45 @@ inline std::wstring ExecutableDir() {
 }
 
 inline std::string ReadBytes(const std::wstring& path) {
-  const pelorin::unique_file file(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING, 0, 0));
+  std::ifstream file(std::filesystem::path(path), std::ios::binary);
   if (!file) throw std::runtime_error("cannot open " + Narrow(path));
-  std::string bytes;
-  LARGE_INTEGER size;
-  if (GetFileSizeEx(file.get(), &size)) bytes.reserve(static_cast<size_t>(size.QuadPart));
-  char buffer[65536];
-  for (DWORD read = 0; ReadFile(file.get(), buffer, sizeof buffer, &read, 0) && read > 0;) bytes.append(buffer, read);
-  return bytes;
+  std::ostringstream bytes;
+  bytes << file.rdbuf();  // an empty file sets only the stream's failbit
+  return bytes.str();
 }
 
 inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  const pelorin::unique_file file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));
-  DWORD written = 0;
-  if (!file || !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, 0) ||
-      written != bytes.size()) {
+  std::ofstream file(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+  if (!file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush()) {
     throw std::runtime_error("cannot write " + Narrow(path));
   }
 }
 
-// INVALID_FILE_ATTRIBUTES, for a missing path, has every bit set.
 inline bool FileExists(const std::wstring& path) {  // a file, not a directory
-  return !(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
 }
 inline bool DirectoryExists(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
 }
-
-inline void MakeDirectory(const std::wstring& path) {  // one level
-  if (!CreateDirectoryW(path.c_str(), 0) && GetLastError() != ERROR_ALREADY_EXISTS) {
-    throw std::runtime_error("cannot create " + Narrow(path));
-  }
-}
-
-inline void RemoveTree(const std::wstring& path) {
-  WIN32_FIND_DATAW entry;
-  const pelorin::unique_find find(FindFirstFileW((path + L"\\*").c_str(), &entry));
-  for (bool more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &entry)) {
-    const std::wstring name = entry.cFileName, child = path + L"\\" + name;
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      DeleteFileW(child.c_str());
-    else if (name != L"." && name != L"..")
-      RemoveTree(child);
-  }
-  RemoveDirectoryW(path.c_str());
-}
+inline void MakeDirectory(const std::wstring& path) { std::filesystem::create_directory(path); }
 
 // A fresh empty folder below %TEMP%, removed with everything in it.
 class TempDir : NoCopy {
  public:
   explicit TempDir(const std::wstring& tag = L"pelorin") {
     static std::atomic<unsigned> counter{0};
-    wchar_t temp[MAX_PATH];
-    const std::wstring base(temp, GetTempPathW(MAX_PATH, temp));  // ends with a backslash
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
     do {  // past any leftover of an earlier process with the same id
-      path_ = base + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
-    } while (!CreateDirectoryW(path_.c_str(), 0) && GetLastError() == ERROR_ALREADY_EXISTS);
-    if (!DirectoryExists(path_)) throw std::runtime_error("cannot create " + Narrow(path_));
+      const std::wstring name = tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
+      path_ = (base / name).wstring();
+    } while (!std::filesystem::create_directory(path_));
   }
-  ~TempDir() { RemoveTree(path_); }
+  ~TempDir() {
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
+  }
 
   const std::wstring& path() const { return path_; }
   std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }

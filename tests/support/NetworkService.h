@@ -1,15 +1,15 @@
 // The agent's network service as a real service in the prefix's Service
-// Control Manager, backed by bin\pelorin_test_service.exe. Construction removes
-// any leftover and installs it, stopped; destruction removes it. Every wait is
-// bounded: a failure throws std::runtime_error instead of hanging.
+// Control Manager, backed by bin\pelorin_test_service.exe; and the inline
+// proxy switched on the way the library detects it. Every wait is bounded: a
+// failure throws std::runtime_error instead of hanging.
 #pragma once
 
-#include "Files.h"
+#include "Registry.h"
 
 namespace testing_support {
 
-inline constexpr wchar_t kNetworkServiceName[] = L"cvtelonetworksvc";
-
+// Construction removes any leftover and installs the service, stopped;
+// destruction removes it.
 class NetworkService : NoCopy {
  public:
   NetworkService() {
@@ -47,7 +47,6 @@ class NetworkService : NoCopy {
  private:
   using Handle = pelorin::unique_sc_handle;
 
-  // Calls `done` every 50 ms until it holds, for at most 20 s.
   template <typename Done>
   static void Poll(const std::string& what, Done done) {
     for (const ULONGLONG deadline = GetTickCount64() + 20000; !done(); Sleep(50)) {
@@ -59,10 +58,10 @@ class NetworkService : NoCopy {
     if (!manager) throw std::runtime_error("network service: no service manager");
     return manager.get();
   }
-  static Handle Open() { return Handle(OpenServiceW(Manager(), kNetworkServiceName, SERVICE_ALL_ACCESS)); }
+  static Handle Open() { return Handle(OpenServiceW(Manager(), L"cvtelonetworksvc", SERVICE_ALL_ACCESS)); }
   static bool Create() {
     const std::wstring command = L"\"" + ExecutableDir() + L"\\pelorin_test_service.exe\"";
-    return static_cast<bool>(Handle(CreateServiceW(Manager(), kNetworkServiceName, kNetworkServiceName,
+    return static_cast<bool>(Handle(CreateServiceW(Manager(), L"cvtelonetworksvc", L"cvtelonetworksvc",
                                                    SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
                                                    SERVICE_ERROR_IGNORE, command.c_str(), 0, 0, 0, 0, 0)));
   }
@@ -79,6 +78,23 @@ class NetworkService : NoCopy {
       return state == SERVICE_STOPPED;
     });
   }
+};
+
+// An ExtensionSettings policy that blocks the agent's DLP add-on.
+inline constexpr wchar_t kBlockDlpAddOn[] = L"{\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"}}";
+
+inline void SetExtensionSettings(RegistrySandbox& registry, const std::wstring& json) {
+  registry.SetString(kFirefoxPolicyKey, L"ExtensionSettings", json);
+}
+
+// The inline proxy in force: the network service running and the DLP add-on
+// blocked. The service goes at destruction, the policy with the sandbox.
+struct InlineProxyOn {
+  explicit InlineProxyOn(RegistrySandbox& registry) {
+    service.Start();
+    SetExtensionSettings(registry, kBlockDlpAddOn);
+  }
+  NetworkService service;
 };
 
 }  // namespace testing_support

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "Files.h"
+#include "pelorin/UniqueHandle.h"
 
 namespace testing_support {
 
@@ -42,14 +43,8 @@ class RegistrySandbox : NoCopy {
       throw std::runtime_error("cannot set " + Narrow(name));
     }
   }
-  // Exactly the code units of `data`, no terminator added: for embedded NULs,
-  // lists, or none at the end. Wine would add one to string data followed by
-  // a NUL in memory; the sentinel 'X' keeps it from doing so.
-  void SetUnits(const std::wstring& key, const std::wstring& name, DWORD type, const std::wstring& data) {
-    SetRaw(key, name, type, (data + L'X').c_str(), static_cast<DWORD>(data.size() * sizeof(wchar_t)));
-  }
-  // Exactly `bytes`, odd lengths included; the sentinel keeps Wine from
-  // adding a terminator.
+  // Exactly `bytes`, odd lengths included. Wine would add a terminator to
+  // string data followed by a NUL in memory; the sentinel keeps it from that.
   void SetBytes(const std::wstring& key, const std::wstring& name, DWORD type, const std::string& bytes) {
     SetRaw(key, name, type, (bytes + "XX").data(), static_cast<DWORD>(bytes.size()));
   }

@@ -1,38 +1,13 @@
-// Line files: the bytes on disk after a rewrite, and what is printed when a
-// file cannot be written.
+// A file replaced whole: what is printed when it cannot be, and what it keeps.
 #include <gtest/gtest.h>
 
 #include "Capture.h"
 #include "Files.h"
 #include "lines/FileContent.h"
-#include "lines/FileEdits.h"
 
 using namespace testing_support;
 
 namespace {
-
-// Writing back drops empty lines and ends every line in LF; a CR before the
-// LF belongs to the line and survives. Nothing to write leaves the file alone.
-TEST(WriteLines, ReadSplitWriteBack) {
-  const struct {
-    const char* before;
-    const char* after;
-    int count;
-  } cases[] = {
-      {"a\r\nb\r\n", "a\r\nb\r\n", 2},
-      {"a\n\nb", "a\nb\n", 2},
-      {"\xC3\xA9t\xC3\xA9\r\n\r\n", "\xC3\xA9t\xC3\xA9\r\n\r\n", 2},
-      {"\n\n", "\n\n", 0},
-  };
-  TempDir dir;
-  for (const auto& c : cases) {
-    WriteBytes(dir / L"prefs.js", c.before);
-    pelorin::FileEdits files;
-    EXPECT_EQ(pelorin::WriteLines(files, dir / L"prefs.js", files.Lines(dir / L"prefs.js")), c.count) << c.before;
-    files.Commit();
-    EXPECT_EQ(ReadBytes(dir / L"prefs.js"), c.after);
-  }
-}
 
 TEST(FileContent, FailureNamesTheTargetAsUtf8AndCreatesNothing) {
   TempDir dir;
@@ -54,23 +29,6 @@ TEST(FileContent, ReplacedFileKeepsItsHiddenMark) {
   EXPECT_EQ(ReadBytes(target), "new\n");
   EXPECT_NE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
   SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-TEST(FileEdits, CommitRemovesTheLeftoversOfTheFilesItRead) {
-  TempDir dir;
-  MakeDirectory(dir / L"pref");
-  const std::wstring cfg = dir / L"a.cfg", first = dir / L"pref\\a.js", second = dir / L"pref\\b.js";
-  for (const std::wstring& path : {cfg, first, second}) WriteBytes(path, "x\n");
-  const std::wstring unread = dir / L"pref\\c.js";
-  for (const std::wstring& path : {cfg, second, unread}) WriteBytes(pelorin::TemporaryPathFor(path), "half");
-
-  pelorin::FileEdits files;
-  for (const std::wstring& path : {cfg, first, second}) files.Content(path);
-  files.Commit();
-
-  EXPECT_FALSE(FileExists(pelorin::TemporaryPathFor(cfg)));
-  EXPECT_FALSE(FileExists(pelorin::TemporaryPathFor(second)));
-  EXPECT_TRUE(FileExists(pelorin::TemporaryPathFor(unread)));
 }
 
 }  // namespace

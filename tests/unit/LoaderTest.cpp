@@ -44,19 +44,6 @@ TEST(LoaderFile, RewritesKeepingForeignLinesAndRecordsWhatItReplaced) {
   }
 }
 
-TEST(LoaderFile, CreatedOnlyOutsideReplayAndNeverRecordedWithoutTheAgentKey) {
-  RegistrySandbox registry;
-  TempDir dir;
-  WriteLoader(dir / L"!.js", true);
-  EXPECT_FALSE(FileExists(dir / L"!.js"));
-  WriteLoader(dir / L"!.js", false);
-  EXPECT_EQ(ReadBytes(dir / L"!.js"), kOwn);
-  WriteBytes(dir / L"x.js", kForeignName + "\n");
-  WriteLoader(dir / L"x.js", false);
-  pelorin::unique_hkey common;
-  EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, common.put()), ERROR_SUCCESS);
-}
-
 TEST(LoaderFile, StripKeepsAForeignObscureLineAndInnerBlanks) {
   TempDir dir;
   WriteBytes(dir / L"p.js", "pref(\"general.config.obscure_value\", 1);\n\n" + PrefFilename("x.cfg") + "\n// end\n\n");
