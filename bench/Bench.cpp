@@ -21,7 +21,7 @@
 #include "CfgText.h"
 #include "Files.h"
 #include "PelorinDll.h"
-#include "Policy.h"
+#include "NetworkService.h"
 #include "Sandboxes.h"
 
 using namespace testing_support;

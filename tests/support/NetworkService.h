@@ -8,6 +8,8 @@
 
 namespace testing_support {
 
+inline constexpr wchar_t kNetworkServiceName[] = L"cvtelonetworksvc";
+
 // Construction removes any leftover and installs the service, stopped;
 // destruction removes it.
 class NetworkService : NoCopy {
@@ -58,10 +60,10 @@ class NetworkService : NoCopy {
     if (!manager) throw std::runtime_error("network service: no service manager");
     return manager.get();
   }
-  static Handle Open() { return Handle(OpenServiceW(Manager(), L"cvtelonetworksvc", SERVICE_ALL_ACCESS)); }
+  static Handle Open() { return Handle(OpenServiceW(Manager(), kNetworkServiceName, SERVICE_ALL_ACCESS)); }
   static bool Create() {
     const std::wstring command = L"\"" + ExecutableDir() + L"\\pelorin_test_service.exe\"";
-    return static_cast<bool>(Handle(CreateServiceW(Manager(), L"cvtelonetworksvc", L"cvtelonetworksvc",
+    return static_cast<bool>(Handle(CreateServiceW(Manager(), kNetworkServiceName, kNetworkServiceName,
                                                    SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
                                                    SERVICE_ERROR_IGNORE, command.c_str(), 0, 0, 0, 0, 0)));
   }
