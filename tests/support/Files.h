@@ -21,19 +21,9 @@ struct NoCopy {
   NoCopy& operator=(const NoCopy&) = delete;
 };
 
-// UTF-16 to UTF-8 and back; a UTF-16 unit never takes more than 3 bytes.
-inline std::string Narrow(const std::wstring& wide) {
-  std::string out(wide.size() * 3, '\0');
-  const int size = static_cast<int>(wide.size());
-  out.resize(WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, out.data(), static_cast<int>(out.size()), 0, 0));
-  return out;
-}
-inline std::wstring Widen(const std::string& utf8) {
-  std::wstring out(utf8.size(), L'\0');
-  const int size = static_cast<int>(utf8.size());
-  out.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), size));
-  return out;
-}
+// UTF-16 to UTF-8 and back.
+inline std::string Narrow(const std::wstring& wide) { return std::filesystem::path(wide).u8string(); }
+inline std::wstring Widen(const std::string& utf8) { return std::filesystem::u8path(utf8).wstring(); }
 
 // The folder of the running executable, without a trailing backslash.
 inline std::wstring ExecutableDir() {

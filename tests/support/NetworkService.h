@@ -37,7 +37,6 @@ class NetworkService : NoCopy {
       return service && State(service) == SERVICE_RUNNING;
     });
   }
-  void Stop() { StopAndWait(Open()); }
   static void Remove() {  // if installed
     if (const Handle service = Open()) {
       StopAndWait(service);

@@ -44,16 +44,4 @@ TEST(LoaderFile, RewritesKeepingForeignLinesAndRecordsWhatItReplaced) {
   }
 }
 
-TEST(LoaderFile, StripKeepsAForeignObscureLineAndInnerBlanks) {
-  TempDir dir;
-  WriteBytes(dir / L"p.js", "pref(\"general.config.obscure_value\", 1);\n\n" + PrefFilename("x.cfg") + "\n// end\n\n");
-  pelorin::FileEdits files;
-  pelorin::StripLoaderLines(files, dir / L"p.js");
-  files.Commit();
-  EXPECT_EQ(ReadBytes(dir / L"p.js"), "pref(\"general.config.obscure_value\", 1);\n\n// end\n");
-  EXPECT_EQ(pelorin::ReadLoaderCfgName(dir / L"p.js"), L"");
-  WriteBytes(dir / L"q.js", PrefFilename("a.cfg") + "\n" + PrefFilename("b.cfg") + "\n");
-  EXPECT_EQ(pelorin::ReadLoaderCfgName(dir / L"q.js"), L"b.cfg");  // the later line is in force
-}
-
 }  // namespace

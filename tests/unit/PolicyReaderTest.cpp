@@ -1,32 +1,12 @@
-// The service query against the prefix's real manager, and the policy value.
+// The ExtensionSettings policy value: which shapes are read, and as what text.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include "NetworkService.h"
 #include "Registry.h"
 #include "proxy/PolicyReader.h"
-#include "proxy/ServiceState.h"
 
 using namespace testing_support;
 using namespace std::string_literals;
 namespace {
-
-// A stopped service is an answer; a missing one is a failure to ask.
-TEST(ServiceState, RunningStoppedNotInstalled) {
-  NetworkService::Remove();
-  pelorin::service_result result = pelorin::service_state_query(L"cvtelonetworksvc").is_running();
-  EXPECT_EQ(result.value, 0);
-  EXPECT_EQ(result.failed, 1);
-  NetworkService service;
-  service.Start();
-  pelorin::service_state_query query(L"cvtelonetworksvc");
-  result = query.is_running();
-  EXPECT_EQ(result.value, 1);
-  EXPECT_EQ(result.failed, 0);
-  service.Stop();
-  result = query.is_running();
-  EXPECT_EQ(result.value, 0);
-  EXPECT_EQ(result.failed, 0);
-}
 
 TEST(PolicyReader, ValuesAndTheirText) {
   const std::wstring kPrevious = L"previous";  // left alone when nothing is read
