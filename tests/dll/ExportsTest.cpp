@@ -210,7 +210,8 @@ TEST(DlpStart, ResultsMessagesAndFiles) {
   const std::wstring cfg = L"cv_mozilla_V2N.cfg";
   const std::string stale = PrefFilename("cv_mozilla_zarn.cfg") + "\n";
   const Files fresh{{loader, kV2nLoader}, {cfg, "//\n" + DlpCfgTail(false)}};
-  const Files existing{{loader, kV2nLoader}, {prefs, stale}, {cfg, "// a\n\n// b\n\n\n"}};
+  // With a proxy lock from a time the inline proxy was in force.
+  const Files existing{{loader, kV2nLoader}, {prefs, stale}, {cfg, "// a\n\n// b\n" + DlpCfgTail(true) + "\n\n"}};
   const Files custom{{prefs, stale}, {loader_txt, "A\n" + PrefFilename("cv_mozilla_tovk.cfg") + "\nB\n"}};
   const Files custom_after{
       {loader_txt, "A\nB\n" + kV2nLoader}, {prefs, ""}, {cfg, "//\n" + DlpCfgTail(false)}, {L"custom.cfg", std::nullopt}};
@@ -221,14 +222,16 @@ TEST(DlpStart, ResultsMessagesAndFiles) {
     bool rv_config, inline_proxy;
     Files before;
     std::wstring loader_name, cfg_name, js_message;  // no message: the start returns 0 and writes nothing
-    bool cfg_written, cfg_created;
+    bool cfg_created;
+    int proxy_off_logs;  // as the autoconfig file is written (with the proxy off); 0: it is not written
     Files after;
   } cases[] = {
-      {true, false, {}, L"", L"", L"", false, false, {{loader, std::nullopt}}},
-      {false, false, {}, L"", L"", updated + L"!.js", true, true, fresh},
-      {false, false, existing, L"", L"", kept, true, false, {{prefs, stale}, {cfg, "// a\n\n// b\n" + DlpCfgTail(false)}}},
-      {false, false, custom, L"loader.txt", L"custom.cfg", updated + L"loader.txt", true, true, custom_after},
-      {false, true, up_to_date, L"loader.txt", L"", kept, false, false, up_to_date},
+      {true, false, {}, L"", L"", L"", false, 0, {{loader, std::nullopt}}},
+      {false, false, {}, L"", L"", updated + L"!.js", true, 1, fresh},
+      {false, false, existing, L"", L"", kept, false, 2, {{prefs, stale}, {cfg, "// a\n\n// b\n" + DlpCfgTail(false)}}},
+      {false, false, {{cfg, ""}}, L"", L"", updated + L"!.js", false, 1, {{cfg, DlpCfgTail(false)}}},
+      {false, false, custom, L"loader.txt", L"custom.cfg", updated + L"loader.txt", true, 1, custom_after},
+      {false, true, up_to_date, L"loader.txt", L"", kept, false, 0, up_to_date},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "row " << &c - cases);
@@ -242,9 +245,9 @@ TEST(DlpStart, ResultsMessagesAndFiles) {
     Messages expected;
     if (!c.js_message.empty()) expected = {c.js_message, L"FF extension ff_install_path_", scene.firefox.dir()};
     if (c.cfg_created) expected.push_back(L"FF extension CFG file do not exists. Creating one.");
-    if (c.cfg_written) {
-      expected.insert(expected.end(), {L"NetworkProxy service is NOT running", kSaved,
-                                       L"FF extension updated CFG file: cv_mozilla_V2N.cfg"});
+    if (c.proxy_off_logs > 0) {
+      expected.insert(expected.end(), c.proxy_off_logs, L"NetworkProxy service is NOT running");
+      expected.insert(expected.end(), {kSaved, L"FF extension updated CFG file: cv_mozilla_V2N.cfg"});
     } else if (!c.js_message.empty()) {
       expected.push_back(L"FF extension CFG file already updated.");
     }
@@ -254,7 +257,7 @@ TEST(DlpStart, ResultsMessagesAndFiles) {
       const std::wstring path = scene.firefox.file(name);
       EXPECT_EQ(FileExists(path) ? std::optional(ReadBytes(path)) : std::nullopt, bytes) << Narrow(name);
     }
-    EXPECT_EQ(scene.registry.ReadString(kAgentCommonKey, L"FFCFG").has_value(), c.cfg_written);
+    EXPECT_EQ(scene.registry.ReadString(kAgentCommonKey, L"FFCFG").has_value(), c.proxy_off_logs > 0);
   }
 }
 
