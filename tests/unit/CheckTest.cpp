@@ -70,6 +70,29 @@ TEST_F(Check, AutoconfigStatementsAsFirefoxRunsThem) {
   }
 }
 
+// Firefox reads defaults\pref from the greatest name to the least, then
+// browser\defaults\preferences; the last value read wins.
+TEST_F(Check, LoaderFilesInFirefoxsReadingOrder) {
+  for (const wchar_t* dir : {L"browser", L"browser\\defaults", L"browser\\defaults\\preferences"}) {
+    MakeDirectory(firefox_.file(dir));
+  }
+  const std::string other = PrefFilename("other.cfg") + "\n";
+  const struct {
+    const wchar_t* file;
+    std::string content, expected;
+  } cases[] = {
+      {L"defaults\\pref\\!!.js", other, kAllTovk + " / loader-overridden,cfg-missing"},
+      {L"browser\\defaults\\preferences\\zz.js", other, kAllTovk + " / loader-overridden,cfg-missing"},
+      {L"defaults\\pref\\!.js", PrefFilename("cv_mozilla_V2N.cfg"), kAllTovk + " / loader-obscure-value"},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(firefox_.file(c.file), c.content);
+    EXPECT_EQ(CheckTovk(), c.expected) << Narrow(c.file);
+    DeleteFileW(firefox_.file(c.file).c_str());
+    WriteBytes(firefox_.pref(L"!.js"), kLoader);
+  }
+}
+
 TEST_F(Check, RegistryPoliciesThatWinOverTheLocks) {
   const std::wstring proxy = std::wstring(kFirefoxPolicyKey) + L"\\Proxy";
   const std::wstring certificates = std::wstring(kFirefoxPolicyKey) + L"\\Certificates";

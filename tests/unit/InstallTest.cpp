@@ -3,9 +3,12 @@
 
 #include <optional>
 
+#include "CfgText.h"
 #include "Sandboxes.h"
 #include "agent/AgentConfig.h"
 #include "firefox/InstallPath.h"
+#include "firefox/PrefDirectory.h"
+#include "modes/Cleanup.h"
 
 using namespace testing_support;
 namespace {
@@ -54,6 +57,18 @@ TEST(InstallPath, FirstSubkeyNamingFirefoxWins) {
   EXPECT_EQ(pelorin::FindFirefoxInstallPath(), L"");
 }
 
+TEST(ListPrefJsFiles, LowerCasedJsFilesInCodeUnitOrder) {
+  FirefoxInstall firefox;
+  for (const wchar_t* name : {L"prefs.js", L"Local.JS", L"!.js", L"x.json", L"notes.js.bak"}) {
+    WriteBytes(firefox.pref(name), "");
+  }
+  MakeDirectory(firefox.pref(L"old.js"));
+  pelorin::PrefNameSet names;
+  pelorin::ListPrefJsFiles(firefox.pref_dir(), names);
+  EXPECT_EQ(std::vector<std::wstring>(names.begin(), names.end()),
+            (std::vector<std::wstring>{L"!.js", L"local.js", L"prefs.js"}));
+}
+
 // Only files count, and the names go on InstallPath as stored: nothing adds a
 // separator. The proxy flag is set only when the DLP configuration is
 // there or PXYClientConfig.qcf is.
@@ -81,6 +96,34 @@ TEST(AgentConfig, ProbesOfTheInstallFolder) {
       EXPECT_EQ(pelorin::IsRvClientConfigPresent(&proxy), c.rv);
       EXPECT_EQ(proxy, c.proxy.value_or(before));
     }
+  }
+}
+
+// The agent's InstallPath and FFCFG take any type (here REG_DWORD and
+// REG_BINARY), at most MAX_PATH characters as stored, read up to the first
+// NUL; an odd last byte reads as a character of its own.
+TEST(AgentValues, ReadUpToTheFirstNulWithinMaxPath) {
+  const struct {
+    size_t padded_to;       // bytes, after the text and a NUL; 0: no NUL
+    const wchar_t* suffix;  // what is read after the text; null: nothing is read
+  } cases[] = {{0, L"A"}, {MAX_PATH * 2, L""}, {MAX_PATH * 2 + 1, nullptr}};
+  for (const auto& c : cases) {
+    RegistrySandbox registry;
+    AgentInstall agent(registry);
+    const std::wstring cfg = agent.dir() + L"\\agent.cfg";
+    auto stored = [&](const std::wstring& text) {
+      if (c.padded_to == 0) return Utf16Bytes(text) + "A";
+      const std::string bytes = Utf16Bytes(text + L'\0');
+      return bytes + std::string(c.padded_to - bytes.size(), 'x');
+    };
+    registry.SetBytes(kAgentKey, L"InstallPath", REG_DWORD, stored(agent.dir() + L"\\"));
+    registry.SetBytes(kAgentCommonKey, L"FFCFG", REG_BINARY, stored(cfg));
+    const std::wstring suffix = c.suffix ? c.suffix : L"";
+    agent.AddFile(suffix + L"ClientConfig.qcf");
+    WriteBytes(cfg + suffix, "//\n" + kCfgProxyType + "\n");
+    EXPECT_EQ(pelorin::IsClientConfigPresent(), c.suffix != nullptr) << "row " << &c - cases;
+    pelorin::UninstallCleanUp(false);
+    EXPECT_EQ(ReadBytes(cfg + suffix), c.suffix ? "//\n" : "//\n" + kCfgProxyType + "\n");
   }
 }
 
