@@ -20,8 +20,8 @@
 
 #include "CfgText.h"
 #include "Files.h"
-#include "PelorinDll.h"
 #include "NetworkService.h"
+#include "PelorinDll.h"
 #include "Sandboxes.h"
 
 using namespace testing_support;

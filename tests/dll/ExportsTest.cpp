@@ -213,8 +213,10 @@ TEST(DlpStart, ResultsMessagesAndFiles) {
   // With a proxy lock from a time the inline proxy was in force.
   const Files existing{{loader, kV2nLoader}, {prefs, stale}, {cfg, "// a\n\n// b\n" + DlpCfgTail(true) + "\n\n"}};
   const Files custom{{prefs, stale}, {loader_txt, "A\n" + PrefFilename("cv_mozilla_tovk.cfg") + "\nB\n"}};
-  const Files custom_after{
-      {loader_txt, "A\nB\n" + kV2nLoader}, {prefs, ""}, {cfg, "//\n" + DlpCfgTail(false)}, {L"custom.cfg", std::nullopt}};
+  const Files custom_after{{loader_txt, "A\nB\n" + kV2nLoader},
+                           {prefs, ""},
+                           {cfg, "//\n" + DlpCfgTail(false)},
+                           {L"custom.cfg", std::nullopt}};
   const Files up_to_date{{loader_txt, "A\nB\n" + kV2nLoader}, {cfg, "//\n" + DlpCfgTail(true)}};
   const std::wstring kept = L"FF extension JS file already updated.";
   const std::wstring updated = L"FF extension updated JS file: ";
@@ -408,9 +410,9 @@ TEST(Unwritable, TargetsStayAsTheyWere) {
     const char* step;  // printed with the target's name and the error; null: nothing printed
     int error;
   } cases[] = {
-      {false, false, Export::kZarn, "ReadFile", 32},   {false, false, Export::kCleanUp, "ReadFile", 32},
-      {false, true, Export::kDlp, "ReadFile", 32},     {true, false, Export::kDlp, "MoveFileEx", 183},
-      {true, true, Export::kZarn, "MoveFileEx", 183},  {true, false, Export::kCleanUp, nullptr, 0},
+      {false, false, Export::kZarn, "ReadFile", 32},  {false, false, Export::kCleanUp, "ReadFile", 32},
+      {false, true, Export::kDlp, "ReadFile", 32},    {true, false, Export::kDlp, "MoveFileEx", 183},
+      {true, true, Export::kZarn, "MoveFileEx", 183}, {true, false, Export::kCleanUp, nullptr, 0},
   };
   for (const auto& c : cases) {
     Scene scene;

@@ -64,6 +64,8 @@ TEST_F(Ctl, CleanupPrintsTheFileItChanged) {
   registry_.SetString(kAgentCommonKey, L"FFCFG", cfg);
   CtlRun run = Run(L"cleanup --only-proxy");
   EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(run.out + run.err, "Only proxy lines:        yes\nResult:                  0\nOutcome:                 done\n"
-                               "Changed files:\n  " + Narrow(cfg) + ": modified\nChanged registry values: (none)\n");
+  EXPECT_EQ(run.out + run.err,
+            "Only proxy lines:        yes\nResult:                  0\nOutcome:                 done\n"
+            "Changed files:\n  " +
+                Narrow(cfg) + ": modified\nChanged registry values: (none)\n");
 }
