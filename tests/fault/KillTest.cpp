@@ -105,7 +105,7 @@ class Child : NoCopy {
   ULONGLONG began_ = 0;
 };
 
-// Which of the named contents the file holds: a 55 MB file does not belong
+// Which of the named contents the file holds: a 53 MB file does not belong
 // in a failure message.
 std::string Identify(const std::wstring& path, std::initializer_list<std::pair<const char*, std::string>> known) {
   if (!FileExists(path)) return "missing";
