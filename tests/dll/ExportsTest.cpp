@@ -349,17 +349,17 @@ uint64_t FileIdentity(const std::wstring& path) {
   return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
 }
 
-enum class Export { kZarn, kTovk, kDlp, kCleanUp };
+enum class Call { kZarn, kTovk, kDlp, kCleanUp };
 
 // The export's result followed by what it printed.
-std::string Perform(Scene& scene, Export call) {
+std::string Perform(Scene& scene, Call call) {
   StdoutCapture out;
   int32_t result = 0;
   switch (call) {
-    case Export::kZarn: result = scene.dll->ZarnStart(nullptr, L"", L"", 0); break;
-    case Export::kTovk: result = scene.dll->TovkStart(nullptr, L"", L"", 0); break;
-    case Export::kDlp: result = scene.dll->DlpStart(nullptr, L"", L""); break;
-    case Export::kCleanUp: result = scene.dll->UninstallCleanUp(false); break;
+    case Call::kZarn: result = scene.dll->ZarnStart(nullptr, L"", L"", 0); break;
+    case Call::kTovk: result = scene.dll->TovkStart(nullptr, L"", L"", 0); break;
+    case Call::kDlp: result = scene.dll->DlpStart(nullptr, L"", L""); break;
+    case Call::kCleanUp: result = scene.dll->UninstallCleanUp(false); break;
   }
   return std::to_string(result) + out.Text();
 }
@@ -367,7 +367,7 @@ std::string Perform(Scene& scene, Export call) {
 // A start that finds its files up to date writes none of them, leaves a
 // foreign file it reads byte for byte, and removes what a killed process left.
 TEST(UpToDate, RepeatedStartWritesNothing) {
-  for (Export start : {Export::kZarn, Export::kTovk, Export::kDlp}) {
+  for (Call start : {Call::kZarn, Call::kTovk, Call::kDlp}) {
     SCOPED_TRACE(static_cast<int>(start));
     Scene scene;
     scene.agent.AddFile(L"ClientConfig.qcf");
@@ -406,13 +406,13 @@ TEST(Unwritable, TargetsStayAsTheyWere) {
   const struct {
     bool directory;  // else a file held open
     bool loader;     // else the autoconfig file
-    Export call;
+    Call call;
     const char* step;  // printed with the target's name and the error; null: nothing printed
     int error;
   } cases[] = {
-      {false, false, Export::kZarn, "ReadFile", 32},  {false, false, Export::kCleanUp, "ReadFile", 32},
-      {false, true, Export::kDlp, "ReadFile", 32},    {true, false, Export::kDlp, "MoveFileEx", 183},
-      {true, true, Export::kZarn, "MoveFileEx", 183}, {true, false, Export::kCleanUp, nullptr, 0},
+      {false, false, Call::kZarn, "ReadFile", 32},  {false, false, Call::kCleanUp, "ReadFile", 32},
+      {false, true, Call::kDlp, "ReadFile", 32},    {true, false, Call::kDlp, "MoveFileEx", 183},
+      {true, true, Call::kZarn, "MoveFileEx", 183}, {true, false, Call::kCleanUp, nullptr, 0},
   };
   for (const auto& c : cases) {
     Scene scene;
@@ -425,14 +425,18 @@ TEST(Unwritable, TargetsStayAsTheyWere) {
       WriteBytes(target, foreign);
     }
     pelorin::unique_file held(CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    std::string expected = c.call == Export::kDlp ? "1" : "0";
+    std::string expected = c.call == Call::kDlp ? "1" : "0";
     if (c.step != nullptr) {
       expected += "SetFileContentW: " + std::string(c.step) + " " + Narrow(target) + " failed with error " +
                   std::to_string(c.error) + "\n";
     }
     EXPECT_EQ(Perform(scene, c.call), expected);
     held.reset();
-    EXPECT_EQ(c.directory ? DirectoryExists(target) : ReadBytes(target) == foreign, true);
+    if (c.directory) {
+      EXPECT_TRUE(DirectoryExists(target));
+    } else {
+      EXPECT_EQ(ReadBytes(target), foreign);
+    }
     EXPECT_FALSE(FileExists(target + L".pelorin-tmp"));
   }
 }
@@ -441,10 +445,10 @@ TEST(Unusual, InstallFolderWithAccentsAndCjk) {
   Scene scene(L"Mozilla Firef\u00f6x \u00e9t\u00e9 \u706b\u72d0 \U0001F98A");
   WriteBytes(scene.cfg(), "// mine\n");
   EXPECT_EQ(scene.dll->InstallPath(), scene.firefox.dir());
-  EXPECT_EQ(Perform(scene, Export::kZarn), "0");
+  EXPECT_EQ(Perform(scene, Call::kZarn), "0");
   EXPECT_EQ(ReadBytes(scene.loader()), kV2nLoader);
   EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n" + Base(kZarn));
-  EXPECT_EQ(Perform(scene, Export::kCleanUp), "0");  // through the non-ASCII path saved in FFCFG
+  EXPECT_EQ(Perform(scene, Call::kCleanUp), "0");  // through the non-ASCII path saved in FFCFG
   EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n");
 }
 

@@ -66,6 +66,13 @@ struct FaultyFileSystem {
     }
     return ::MoveFileExW(from, to, flags);
   }
+  static inline const pelorin::FileCalls kCalls = {&CreateFile, &::ReadFile, &Write, &Flush, &Move};
+};
+
+// The faulty calls in place for one scope, however the scope ends.
+struct FaultyFileSystemInPlace {
+  FaultyFileSystemInPlace() { pelorin::SetFileCallsForTesting(&FaultyFileSystem::kCalls); }
+  ~FaultyFileSystemInPlace() { pelorin::SetFileCallsForTesting(nullptr); }
 };
 
 // A registered Firefox whose every file is stale for every operation: a
@@ -123,9 +130,7 @@ const struct {
 };
 
 TEST(WriteFaults, EveryFileIsOldOrNewWhicheverStepFails) {
-  const pelorin::FileCalls calls = {&FaultyFileSystem::CreateFile, &::ReadFile, &FaultyFileSystem::Write,
-                                    &FaultyFileSystem::Flush, &FaultyFileSystem::Move};
-  pelorin::SetFileCallsForTesting(&calls);
+  const FaultyFileSystemInPlace in_place;
   for (const auto& operation : kOperations) {
     SCOPED_TRACE(operation.name);
     std::vector<std::string> after;
@@ -171,7 +176,6 @@ TEST(WriteFaults, EveryFileIsOldOrNewWhicheverStepFails) {
       }
     }
   }
-  pelorin::SetFileCallsForTesting(nullptr);
 }
 
 }  // namespace
