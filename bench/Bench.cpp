@@ -23,6 +23,7 @@
 #include "NetworkService.h"
 #include "PelorinDll.h"
 #include "Sandboxes.h"
+#include "pelorin/UniqueHandle.h"
 
 using namespace testing_support;
 
@@ -73,137 +74,130 @@ std::string ForeignLines(const char* prefix, int count) {
 // ---- The floor's pieces, each a plain Win32 call sequence ----
 
 void LookUpFirefox() {
-  HKEY browsers = nullptr;
-  Require(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kBrowserListKey, 0, KEY_READ, &browsers) == ERROR_SUCCESS,
+  pelorin::unique_hkey browsers;
+  Require(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kBrowserListKey, 0, KEY_READ, browsers.put()) == ERROR_SUCCESS,
           "opening the browser list");
   wchar_t name[MAX_PATH];
   DWORD length = MAX_PATH;
-  Require(RegEnumKeyExW(browsers, 0, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS,
+  Require(RegEnumKeyExW(browsers.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS,
           "listing the browsers");
   wchar_t command[MAX_PATH];
   DWORD bytes = sizeof command;
   const std::wstring command_key = std::wstring(name, length) + L"\\shell\\open\\command";
-  Require(
-      RegGetValueW(browsers, command_key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, command, &bytes) == ERROR_SUCCESS,
-      "reading Firefox's command");
-  RegCloseKey(browsers);
+  Require(RegGetValueW(browsers.get(), command_key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, command, &bytes) ==
+              ERROR_SUCCESS,
+          "reading Firefox's command");
 }
 
 // The agent's InstallPath, and whether `file` exists in that folder.
 void CheckAgentFile(const wchar_t* file) {
-  HKEY agent = nullptr;
-  Require(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentKey, 0, KEY_QUERY_VALUE, &agent) == ERROR_SUCCESS,
+  pelorin::unique_hkey agent;
+  Require(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentKey, 0, KEY_QUERY_VALUE, agent.put()) == ERROR_SUCCESS,
           "opening the agent key");
   wchar_t folder[MAX_PATH];
   DWORD bytes = sizeof folder;
-  Require(RegQueryValueExW(agent, L"InstallPath", nullptr, nullptr, reinterpret_cast<BYTE*>(folder), &bytes) ==
+  Require(RegQueryValueExW(agent.get(), L"InstallPath", nullptr, nullptr, reinterpret_cast<BYTE*>(folder), &bytes) ==
               ERROR_SUCCESS,
           "reading InstallPath");
-  RegCloseKey(agent);
   GetFileAttributesW((std::wstring(folder) + file).c_str());
 }
 
 // The network service's state through the Service Control Manager, then the
 // ExtensionSettings policy, read once into a buffer large enough for it.
 void QueryInlineProxy() {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  Require(manager != nullptr, "opening the service manager");
-  SC_HANDLE service = OpenServiceW(manager, kNetworkServiceName, SERVICE_QUERY_STATUS);
-  Require(service != nullptr, "opening the network service");
+  const pelorin::unique_sc_handle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  Require(static_cast<bool>(manager), "opening the service manager");
+  const pelorin::unique_sc_handle service(OpenServiceW(manager.get(), kNetworkServiceName, SERVICE_QUERY_STATUS));
+  Require(static_cast<bool>(service), "opening the network service");
   SERVICE_STATUS_PROCESS status = {};
   DWORD needed = 0;
-  Require(
-      QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status, &needed) &&
-          status.dwCurrentState == SERVICE_RUNNING,
-      "finding the network service running");
-  CloseServiceHandle(service);
-  CloseServiceHandle(manager);
+  Require(QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
+                               &needed) &&
+              status.dwCurrentState == SERVICE_RUNNING,
+          "finding the network service running");
 
-  HKEY policies = nullptr;
-  Require(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFirefoxPolicyKey, 0, KEY_QUERY_VALUE, &policies) == ERROR_SUCCESS,
+  pelorin::unique_hkey policies;
+  Require(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFirefoxPolicyKey, 0, KEY_QUERY_VALUE, policies.put()) == ERROR_SUCCESS,
           "opening the policy key");
   wchar_t text[1024];
   DWORD bytes = sizeof text;
-  Require(RegQueryValueExW(policies, L"ExtensionSettings", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &bytes) ==
-              ERROR_SUCCESS,
+  Require(RegQueryValueExW(policies.get(), L"ExtensionSettings", nullptr, nullptr, reinterpret_cast<BYTE*>(text),
+                           &bytes) == ERROR_SUCCESS,
           "reading ExtensionSettings");
-  RegCloseKey(policies);
 }
 
 void ReadRecordedCfgPath() {
-  HKEY common = nullptr;
-  Require(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_QUERY_VALUE, &common) == ERROR_SUCCESS,
+  pelorin::unique_hkey common;
+  Require(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_QUERY_VALUE, common.put()) == ERROR_SUCCESS,
           "opening the Common key");
   wchar_t path[MAX_PATH];
   DWORD bytes = sizeof path;
-  Require(RegQueryValueExW(common, L"FFCFG", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &bytes) == ERROR_SUCCESS,
+  Require(RegQueryValueExW(common.get(), L"FFCFG", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &bytes) ==
+              ERROR_SUCCESS,
           "reading FFCFG");
-  RegCloseKey(common);
 }
 
 // The agent's records: the foreign loader line a web start replaced (when
 // there is one) and the autoconfig file's path, under one open key.
 void WriteRecords(const std::wstring& loader_line, const std::wstring& cfg_path) {
-  HKEY common = nullptr;
-  Require(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_SET_VALUE, &common) == ERROR_SUCCESS,
+  pelorin::unique_hkey common;
+  Require(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_SET_VALUE, common.put()) == ERROR_SUCCESS,
           "opening the Common key");
-  auto set = [common](const wchar_t* name, const std::wstring& text) {
+  auto set = [&common](const wchar_t* name, const std::wstring& text) {
     const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    Require(
-        RegSetValueExW(common, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) == ERROR_SUCCESS,
-        "writing a record");
+    Require(RegSetValueExW(common.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) ==
+                ERROR_SUCCESS,
+            "writing a record");
   };
   if (!loader_line.empty()) set(L"FFJSFile", loader_line);
   set(L"FFCFG", cfg_path);
-  RegCloseKey(common);
 }
 
 std::string ReadWhole(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  Require(file != INVALID_HANDLE_VALUE, "opening a file to read");
+  const pelorin::unique_file file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  Require(static_cast<bool>(file), "opening a file to read");
   LARGE_INTEGER size;
-  Require(GetFileSizeEx(file, &size), "sizing a file");
+  Require(GetFileSizeEx(file.get(), &size), "sizing a file");
   std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
   DWORD read = 0;
-  Require(ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size(),
+  Require(ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size(),
           "reading a file");
-  CloseHandle(file);
   return bytes;
 }
 
 // Lists the folder's *.js files and reads each one.
 void ReadPrefFolder(const std::wstring& pref_dir) {
   WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((pref_dir + L"\\*.js").c_str(), &entry);
-  Require(find != INVALID_HANDLE_VALUE, "listing the preference folder");
+  const pelorin::unique_find find(FindFirstFileW((pref_dir + L"\\*.js").c_str(), &entry));
+  Require(static_cast<bool>(find), "listing the preference folder");
   do {
     ReadWhole(pref_dir + L"\\" + entry.cFileName);
-  } while (FindNextFileW(find, &entry));
-  FindClose(find);
+  } while (FindNextFileW(find.get(), &entry));
 }
 
 void WriteDurably(const std::wstring& path, const std::string& bytes) {
   const std::wstring temporary = path + L".floor-tmp";
-  HANDLE file =
-      CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  Require(file != INVALID_HANDLE_VALUE, "creating a temporary file");
+  pelorin::unique_file file(
+      CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  Require(static_cast<bool>(file), "creating a temporary file");
   DWORD written = 0;
-  Require(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size(),
+  Require(WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size(),
           "writing a temporary file");
-  Require(FlushFileBuffers(file), "flushing a temporary file");
-  CloseHandle(file);
+  Require(FlushFileBuffers(file.get()), "flushing a temporary file");
+  file.reset();  // closed before the rename, as the library does
   Require(MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH),
           "replacing a file");
 }
 
 // Plain write with a flush, for putting the files back between calls.
 void Restore(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  Require(file != INVALID_HANDLE_VALUE, "restoring a file");
+  const pelorin::unique_file file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  Require(static_cast<bool>(file), "restoring a file");
   DWORD written = 0;
-  Require(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr), "restoring a file");
-  FlushFileBuffers(file);
-  CloseHandle(file);
+  Require(WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr), "restoring a file");
+  FlushFileBuffers(file.get());
 }
 
 // ---- Counting what a call writes ----
@@ -214,11 +208,11 @@ ULONGLONG Ticks(const FILETIME& time) {
 
 void SetStamp(const std::wstring& path, DWORD flags) {
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE handle = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, share, nullptr, OPEN_EXISTING, flags, nullptr);
-  Require(handle != INVALID_HANDLE_VALUE, "opening a path to stamp");
+  const pelorin::unique_file handle(
+      CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, share, nullptr, OPEN_EXISTING, flags, nullptr));
+  Require(static_cast<bool>(handle), "opening a path to stamp");
   FILETIME stamp = {static_cast<DWORD>(kStamp), static_cast<DWORD>(kStamp >> 32)};
-  Require(SetFileTime(handle, nullptr, nullptr, &stamp), "stamping a path");
-  CloseHandle(handle);
+  Require(SetFileTime(handle.get(), nullptr, nullptr, &stamp), "stamping a path");
 }
 
 struct Writes {
@@ -226,21 +220,25 @@ struct Writes {
   int folders_changed = 0;  // a file created, renamed or removed in them
 };
 
+// Adds up and stamps again the files of `folder` that do not carry the stamp.
+void InspectFiles(const std::wstring& folder, Writes& writes) {
+  WIN32_FIND_DATAW entry;
+  const pelorin::unique_find find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
+  Require(static_cast<bool>(find), "listing a folder");
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    if (Ticks(entry.ftLastWriteTime) == kStamp) continue;
+    writes.bytes += (static_cast<ULONGLONG>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+    SetStamp(folder + L"\\" + entry.cFileName, 0);
+  } while (FindNextFileW(find.get(), &entry));
+}
+
 // Looks at each folder and every file in it: what does not carry the stamp
 // was written since the last look, and is stamped again.
 Writes Inspect(const std::vector<std::wstring>& folders) {
   Writes writes;
   for (const std::wstring& folder : folders) {
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    Require(find != INVALID_HANDLE_VALUE, "listing a folder");
-    do {
-      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-      if (Ticks(entry.ftLastWriteTime) == kStamp) continue;
-      writes.bytes += (static_cast<ULONGLONG>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-      SetStamp(folder + L"\\" + entry.cFileName, 0);
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    InspectFiles(folder, writes);
     WIN32_FILE_ATTRIBUTE_DATA data;
     Require(GetFileAttributesExW(folder.c_str(), GetFileExInfoStandard, &data), "reading a folder's time");
     if (Ticks(data.ftLastWriteTime) != kStamp) {

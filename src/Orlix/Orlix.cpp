@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <string>
 
+#include "pelorin/UniqueHandle.h"
+
 namespace {
 
 // One critical section keeps the records of this process from interleaving
@@ -34,26 +36,11 @@ class RecordLockGuard {
   RecordLockGuard& operator=(const RecordLockGuard&) = delete;
 };
 
-class LogFile {
- public:
-  explicit LogFile(const std::wstring& path)
-      : handle_(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-  ~LogFile() {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-  }
-  LogFile(const LogFile&) = delete;
-  LogFile& operator=(const LogFile&) = delete;
-
-  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-  void Write(const std::string& bytes) const {
-    DWORD written = 0;
-    WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  }
-
- private:
-  HANDLE handle_;
-};
+pelorin::unique_file OpenForAppend(const std::wstring& path) {
+  return pelorin::unique_file(CreateFileW(path.c_str(), FILE_APPEND_DATA,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+}
 
 std::wstring EnvironmentValue(const wchar_t* name) {
   wchar_t buffer[MAX_PATH * 2];
@@ -129,14 +116,13 @@ std::string FormatRecord(const wchar_t* function, int line, int level, const wch
 void WriteRecord(const std::string& record) {
   std::wstring path = LogFilePath();
   RecordLockGuard guard;
-  LogFile file(path);
-  if (!file.IsOpen()) {
+  pelorin::unique_file file = OpenForAppend(path);
+  if (!file) {
     CreateParentFolders(path);
-    LogFile retry(path);
-    if (retry.IsOpen()) retry.Write(record);
-    return;
+    file = OpenForAppend(path);
   }
-  file.Write(record);
+  DWORD written = 0;
+  if (file) WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
 }
 
 }  // namespace

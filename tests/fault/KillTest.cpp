@@ -32,13 +32,13 @@ constexpr int kMaximumKills = 250;
 // of the same load from writing. The exit code is how long the last export
 // took, in milliseconds.
 int RunChild(int argc, char** argv) {
-  const HANDLE started = OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[2]);
+  const pelorin::unique_handle started(OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[2]));
   ULONGLONG last_ms = 0;
   do {
     for (int index = 4; index < argc; ++index) {
       PelorinDll dll;
       dll.Initialize();
-      SetEvent(started);
+      SetEvent(started.get());
       const ULONGLONG began = GetTickCount64();
       if (std::string(argv[index]) == "zarn") {
         dll.ZarnStart(nullptr, L"", L"", 0);
@@ -57,7 +57,7 @@ class Child : NoCopy {
  public:
   explicit Child(const std::string& arguments) {
     const std::string event_name = "pelorin-kill-test-" + std::to_string(GetCurrentProcessId());
-    started_ = CreateEventA(nullptr, TRUE, FALSE, event_name.c_str());
+    started_.reset(CreateEventA(nullptr, TRUE, FALSE, event_name.c_str()));
     std::string command = "\"" + Narrow(ExecutableDir()) + "\\pelorin_kill_tests.exe\" --kill-child " + event_name;
     std::wstring wide = Widen(command + " " + arguments);
     STARTUPINFOW startup{};
@@ -66,26 +66,24 @@ class Child : NoCopy {
     if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
       throw std::runtime_error("cannot start the child");
     }
-    process_ = info.hProcess;
-    CloseHandle(info.hThread);
-    const HANDLE either[] = {started_, process_};
+    process_.reset(info.hProcess);
+    const pelorin::unique_handle thread(info.hThread);
+    const HANDLE either[] = {started_.get(), process_.get()};
     if (WaitForMultipleObjects(2, either, FALSE, 60000) != WAIT_OBJECT_0) {
       throw std::runtime_error("the child ended or hung before its first operation");
     }
     began_ = GetTickCount64();
   }
   ~Child() {
-    TerminateProcess(process_, 1);
-    WaitForSingleObject(process_, INFINITE);
-    CloseHandle(process_);
-    CloseHandle(started_);
+    TerminateProcess(process_.get(), 1);
+    WaitForSingleObject(process_.get(), INFINITE);
   }
 
   // How long its last operation took, in milliseconds.
   int WaitForExit() {
     DWORD code = 0;
-    WaitForSingleObject(process_, INFINITE);
-    GetExitCodeProcess(process_, &code);
+    WaitForSingleObject(process_.get(), INFINITE);
+    GetExitCodeProcess(process_.get(), &code);
     return static_cast<int>(code);
   }
 
@@ -94,14 +92,14 @@ class Child : NoCopy {
   bool KillAt(int after_ms) {
     const ULONGLONG at = began_ + after_ms;
     if (GetTickCount64() < at) Sleep(static_cast<DWORD>(at - GetTickCount64()));
-    const bool killed = TerminateProcess(process_, 9) != 0;
-    WaitForSingleObject(process_, INFINITE);
+    const bool killed = TerminateProcess(process_.get(), 9) != 0;
+    WaitForSingleObject(process_.get(), INFINITE);
     return killed;
   }
 
  private:
-  HANDLE started_ = nullptr;
-  HANDLE process_ = nullptr;
+  pelorin::unique_handle started_;
+  pelorin::unique_handle process_;
   ULONGLONG began_ = 0;
 };
 

@@ -56,13 +56,14 @@ TEST(Soak, StartsFromFourThreadsEndAsASerialRun) {
       } while (soak.starters_done < 4);
       return 0;
     };
-    HANDLE threads[5];
+    pelorin::unique_handle threads[5];
+    HANDLE waited_for[5];
     for (int index = 0; index < 5; ++index) {
-      threads[index] = CreateThread(nullptr, 0, index < 4 ? +starter : +questioner, &soak, 0, nullptr);
+      threads[index].reset(CreateThread(nullptr, 0, index < 4 ? +starter : +questioner, &soak, 0, nullptr));
+      waited_for[index] = threads[index].get();
     }
     // A thread hung on the module lock must fail the test, not hang it.
-    ASSERT_EQ(WaitForMultipleObjects(5, threads, TRUE, 60000), WAIT_OBJECT_0) << "deadlock or livelock";
-    for (HANDLE thread : threads) CloseHandle(thread);
+    ASSERT_EQ(WaitForMultipleObjects(5, waited_for, TRUE, 60000), WAIT_OBJECT_0) << "deadlock or livelock";
     EXPECT_EQ(soak.wrong, 0);
     concurrent = ReadBytes(soak.loader());
   }

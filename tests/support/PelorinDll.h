@@ -6,6 +6,7 @@
 
 #include "Files.h"
 #include "Pelorin.h"
+#include "pelorin/UniqueHandle.h"
 
 namespace testing_support {
 
@@ -49,25 +50,25 @@ struct OrlixDouble {
 // Loads bin\Pelorin.dll, after the double, and clears the recorded log.
 class PelorinDll : NoCopy {
   // The double first, so that the DLL's import binds to it.
-  HMODULE module_ = (OrlixDouble::Clear(), LoadLibraryW((ExecutableDir() + L"\\Pelorin.dll").c_str()));
+  pelorin::unique_module module_{(OrlixDouble::Clear(), LoadLibraryW((ExecutableDir() + L"\\Pelorin.dll").c_str()))};
 
  public:
   PelorinDll() {
-    if (module_ == nullptr) throw std::runtime_error("cannot load Pelorin.dll");
+    if (!module_) throw std::runtime_error("cannot load Pelorin.dll");
   }
-  ~PelorinDll() { FreeLibrary(module_); }
 
   // The nine exports; null where the DLL does not export the name.
-  PelorinInitializeFn Initialize = Export<PelorinInitializeFn>(module_, "PelorinInitialize");
-  PelorinUninitializeFn Uninitialize = Export<PelorinUninitializeFn>(module_, "PelorinUninitialize");
-  GetFirefoxInstallPathFn InstallPath = Export<GetFirefoxInstallPathFn>(module_, "get_firefox_install_path");
+  PelorinInitializeFn Initialize = Export<PelorinInitializeFn>(module_.get(), "PelorinInitialize");
+  PelorinUninitializeFn Uninitialize = Export<PelorinUninitializeFn>(module_.get(), "PelorinUninitialize");
+  GetFirefoxInstallPathFn InstallPath = Export<GetFirefoxInstallPathFn>(module_.get(), "get_firefox_install_path");
   PelorinGetFFVersionAndCfgFn GetFFVersionAndCfg =
-      Export<PelorinGetFFVersionAndCfgFn>(module_, "PelorinGetFFVersionAndCfg");
-  PelorinZARNFFStartFn ZarnStart = Export<PelorinZARNFFStartFn>(module_, "PelorinZARNFFStart");
-  PelorinTOVKFFStartFn TovkStart = Export<PelorinTOVKFFStartFn>(module_, "PelorinTOVKFFStart");
-  PelorinDLPFFStartFn DlpStart = Export<PelorinDLPFFStartFn>(module_, "PelorinDLPFFStart");
-  PelorinUninstallCleanUpFn UninstallCleanUp = Export<PelorinUninstallCleanUpFn>(module_, "PelorinUninstallCleanUp");
-  IsInlineProxyEnabledFn InlineProxyEnabled = Export<IsInlineProxyEnabledFn>(module_, "IsInlineProxyEnabled");
+      Export<PelorinGetFFVersionAndCfgFn>(module_.get(), "PelorinGetFFVersionAndCfg");
+  PelorinZARNFFStartFn ZarnStart = Export<PelorinZARNFFStartFn>(module_.get(), "PelorinZARNFFStart");
+  PelorinTOVKFFStartFn TovkStart = Export<PelorinTOVKFFStartFn>(module_.get(), "PelorinTOVKFFStart");
+  PelorinDLPFFStartFn DlpStart = Export<PelorinDLPFFStartFn>(module_.get(), "PelorinDLPFFStart");
+  PelorinUninstallCleanUpFn UninstallCleanUp =
+      Export<PelorinUninstallCleanUpFn>(module_.get(), "PelorinUninstallCleanUp");
+  IsInlineProxyEnabledFn InlineProxyEnabled = Export<IsInlineProxyEnabledFn>(module_.get(), "IsInlineProxyEnabled");
 };
 
 }  // namespace testing_support

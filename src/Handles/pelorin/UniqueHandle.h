@@ -9,7 +9,8 @@
 
 namespace pelorin {
 
-// Registry keys, service handles and modules are empty when null.
+// Registry keys, service handles, modules, events, processes and threads are
+// empty when null.
 struct null_handle_policy {
   template <typename Handle>
   static constexpr Handle invalid() noexcept {
@@ -64,6 +65,7 @@ class unique_any {
   pointer value_;
 };
 
+using unique_handle = unique_any<HANDLE, decltype(&::CloseHandle), ::CloseHandle>;
 using unique_file = unique_any<HANDLE, decltype(&::CloseHandle), ::CloseHandle, invalid_handle_value_policy>;
 using unique_find = unique_any<HANDLE, decltype(&::FindClose), ::FindClose, invalid_handle_value_policy>;
 using unique_hkey = unique_any<HKEY, decltype(&::RegCloseKey), ::RegCloseKey>;
