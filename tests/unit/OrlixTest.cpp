@@ -16,6 +16,11 @@ TEST(Orlix, OneEscapedUtf8RecordPerCallAndNoFailureWhenUnwritable) {
       R"(.* L2 \[\d+:\d+\] other:5 bell\\x07\r\n)");
   EXPECT_TRUE(std::regex_match(ReadBytes(dir / L"orlix.log"), records)) << ReadBytes(dir / L"orlix.log");
 
+  // On a fresh machine the log's folders do not exist yet.
+  SetEnvironmentVariableW(L"ORLIX_LOG_FILE", (dir / L"Tervia\\Logs\\Orlix.log").c_str());
+  EXPECT_EQ(Orlix_PrintMessage(L"src/x.cpp", L"f", 1, 1, L"first"), 0);
+  EXPECT_NE(ReadBytes(dir / L"Tervia\\Logs\\Orlix.log").find(" f:1 first\r\n"), std::string::npos);
+
   SetEnvironmentVariableW(L"ORLIX_LOG_FILE", dir.path().c_str());  // a directory cannot be opened for append
   EXPECT_EQ(Orlix_PrintMessage(nullptr, nullptr, 0, 0, nullptr), 0);
   SetEnvironmentVariableW(L"ORLIX_LOG_FILE", nullptr);
