@@ -7,10 +7,8 @@
 #include "base/Boundary.h"
 #include "base/Log.h"
 #include "firefox/InstallPath.h"
-#include "modes/Cleanup.h"
-#include "modes/DlpStart.h"
+#include "modes/Operations.h"
 #include "modes/VersionQuery.h"
-#include "modes/WebStarts.h"
 #include "proxy/InlineProxy.h"
 
 namespace {
@@ -49,7 +47,8 @@ int32_t PelorinUninitialize() {
 // The direct-connect start's parameters are never saved, so never read.
 int32_t PelorinZARNFFStart(const ZarnStartParams*, const std::wstring& loader_name, const std::wstring& cfg_name,
                            int32_t replay) {
-  return pelorin::CatchAtBoundary(-1, [&] { return pelorin::StartZarn(loader_name, cfg_name, replay != 0); });
+  return pelorin::CatchAtBoundary(
+      -1, [&] { return pelorin::StartWeb(pelorin::Mode::kZarn, {}, loader_name, cfg_name, replay != 0); });
 }
 
 int32_t PelorinTOVKFFStart(const TovkStartParams* params, const std::wstring& loader_name, const std::wstring& cfg_name,
@@ -58,7 +57,7 @@ int32_t PelorinTOVKFFStart(const TovkStartParams* params, const std::wstring& lo
     // A null block is saved as three empty strings.
     const TovkStartParams copied = params != nullptr ? *params : TovkStartParams();
     const pelorin::StartParams strings = {copied.value1, copied.value2, copied.value3};
-    return pelorin::StartTovk(strings, loader_name, cfg_name, replay != 0);
+    return pelorin::StartWeb(pelorin::Mode::kTovk, strings, loader_name, cfg_name, replay != 0);
   });
 }
 
@@ -73,7 +72,7 @@ int32_t PelorinGetFFVersionAndCfg(const std::wstring& id, std::wstring* loader_n
 // -1 when cut short (out of memory): 0 and 1 both tell the host the call
 // reached its answer, while Firefox is then not known to be in DLP mode.
 int32_t PelorinDLPFFStart(const void*, const std::wstring& js_name, const std::wstring& cfg_name) {
-  return pelorin::CatchAtBoundary(-1, [&] { return pelorin::DlpStart(js_name, cfg_name); });
+  return pelorin::CatchAtBoundary(-1, [&] { return pelorin::StartDlp(js_name, cfg_name); });
 }
 
 int32_t PelorinUninstallCleanUp(bool only_proxy) {

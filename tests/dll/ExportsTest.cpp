@@ -249,7 +249,7 @@ TEST(DlpStart, ResultsMessagesAndFiles) {
     if (c.cfg_created) expected.push_back(L"FF extension CFG file do not exists. Creating one.");
     if (c.proxy_off_logs > 0) {
       expected.insert(expected.end(), c.proxy_off_logs, L"NetworkProxy service is NOT running");
-      expected.insert(expected.end(), {kSaved, L"FF extension updated CFG file: cv_mozilla_V2N.cfg"});
+      expected.insert(expected.end(), {L"FF extension updated CFG file: cv_mozilla_V2N.cfg", kSaved});
     } else if (!c.js_message.empty()) {
       expected.push_back(L"FF extension CFG file already updated.");
     }

@@ -138,7 +138,10 @@ class FullDisk(unittest.TestCase):
                     self.fill(room_left)
                     code, out, err = run_pelorinctl(self.prefix, *args)
                     os.remove(self.filler)
-                    self.assertEqual(0, code, out + err)
+                    # The report names the file, and a fleet script sees a failure.
+                    self.assertEqual(1, code, out + err)
+                    self.assertIn("%s: WriteFile failed with error %d" % (wine.windows_path(self.cfg), ERROR_DISK_FULL),
+                                  out)
                     self.assertEqual(old, self.read(self.cfg))
                     self.assertEqual(files, self.listing())
                     self.assertDiskFullMessage(err)

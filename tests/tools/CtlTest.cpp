@@ -67,5 +67,5 @@ TEST_F(Ctl, CleanupPrintsTheFileItChanged) {
   EXPECT_EQ(run.out + run.err,
             "Only proxy lines:        yes\nResult:                  0\nOutcome:                 done\n"
             "Changed files:\n  " +
-                Narrow(cfg) + ": modified\nChanged registry values: (none)\n");
+                Narrow(cfg) + ": modified\nChanged registry values: (none)\nFiles not written:       (none)\n");
 }

@@ -36,7 +36,7 @@ class Check : public ::testing::Test {
 
   // "<preferences that fail> / <finding codes>", each list comma-separated.
   static std::string CheckTovk() {
-    const pelorin::CheckResult result = pelorin::CheckFirefox(pelorin::CheckMode::kTovk);
+    const pelorin::CheckResult result = pelorin::CheckFirefox(pelorin::Mode::kTovk);
     std::string failing;
     std::string codes;
     for (const pelorin::PrefVerdict& pref : result.prefs) {
@@ -111,7 +111,7 @@ TEST_F(Check, RegistryPoliciesThatWinOverTheLocks) {
     registry_.SetString(c.key, c.name, c.text, c.name == L"Preferences" ? REG_MULTI_SZ : REG_SZ);
     EXPECT_EQ(CheckTovk(), c.expected) << "row " << &c - cases;
   }
-  EXPECT_EQ(pelorin::CheckFirefox(pelorin::CheckMode::kTovk).findings.at(0).subject,
+  EXPECT_EQ(pelorin::CheckFirefox(pelorin::Mode::kTovk).findings.at(0).subject,
             L"HKLM\\SOFTWARE\\Policies\\Mozilla\\Firefox\\Preferences");
   registry_.DeleteTree(kFirefoxPolicyKey);
   registry_.SetDword(certificates, L"ImportEnterpriseRoots", 0);
@@ -137,7 +137,7 @@ TEST_F(Check, RegisteredInstalls) {
     ASSERT_EQ(RegCreateKeyExW(c.root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr), 0);
     RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
-    const pelorin::CheckResult result = pelorin::CheckFirefox(pelorin::CheckMode::kTovk);
+    const pelorin::CheckResult result = pelorin::CheckFirefox(pelorin::Mode::kTovk);
     ASSERT_EQ(result.findings.size(), 1u) << "row " << &c - cases;
     EXPECT_EQ(result.findings[0].code + " " + Narrow(result.findings[0].subject), "other-install " + Narrow(c.subject));
   }

@@ -8,7 +8,7 @@
 #include "agent/AgentConfig.h"
 #include "firefox/InstallPath.h"
 #include "firefox/PrefDirectory.h"
-#include "modes/Cleanup.h"
+#include "modes/Operations.h"
 
 using namespace testing_support;
 namespace {

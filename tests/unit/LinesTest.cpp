@@ -3,17 +3,24 @@
 
 #include "Capture.h"
 #include "Files.h"
-#include "lines/FileContent.h"
+#include "files/FileContent.h"
 
 using namespace testing_support;
 
 namespace {
 
+// One line as a file's whole content.
+pelorin::Content Line(std::string_view text) {
+  pelorin::ContentBuilder builder{std::string_view()};
+  builder.Add(text);
+  return builder.Take();
+}
+
 TEST(FileContent, FailureNamesTheTargetAsUtf8AndCreatesNothing) {
   TempDir dir;
   const std::wstring folder = dir / L"D\u00e9j\u00e0 \u706b\U0001F98A";
   StdoutCapture out;
-  EXPECT_FALSE(pelorin::SetFileContentW(folder + L"\\prefs.js", "x"));
+  EXPECT_FALSE(pelorin::SetFileContentW(folder + L"\\prefs.js", Line("x")));
   EXPECT_EQ(out.Text(), "SetFileContentW: CreateFile " + Narrow(dir.path()) +
                             "\\D\xC3\xA9j\xC3\xA0 \xE7\x81\xAB\xF0\x9F\xA6\x8A\\prefs.js failed with error 3\n");
 }
@@ -25,7 +32,7 @@ TEST(FileContent, ReplacedFileKeepsItsHiddenMark) {
   const std::wstring target = dir / L"cv_mozilla_V2N.cfg";
   WriteBytes(target, "old\n");
   SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN);
-  EXPECT_TRUE(pelorin::SetFileContentW(target, "new\n"));
+  EXPECT_TRUE(pelorin::SetFileContentW(target, Line("new")));
   EXPECT_EQ(ReadBytes(target), "new\n");
   EXPECT_NE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
   SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);

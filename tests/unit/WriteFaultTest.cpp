@@ -11,10 +11,8 @@
 #include "Capture.h"
 #include "CfgText.h"
 #include "Sandboxes.h"
-#include "lines/FileCalls.h"
-#include "modes/Cleanup.h"
-#include "modes/DlpStart.h"
-#include "modes/WebStarts.h"
+#include "files/FileCalls.h"
+#include "modes/Operations.h"
 
 using namespace testing_support;
 
@@ -122,9 +120,9 @@ const struct {
   std::function<int32_t()> run;
   int32_t usual_result;
 } kOperations[] = {
-    {"ZARN start", [] { return pelorin::StartZarn(L"", L"", false); }, 0},
-    {"TOVK start", [] { return pelorin::StartTovk({}, L"", L"", false); }, 0},
-    {"DLP start", [] { return pelorin::DlpStart(L"", L""); }, 1},
+    {"ZARN start", [] { return pelorin::StartWeb(pelorin::Mode::kZarn, {}, L"", L"", false); }, 0},
+    {"TOVK start", [] { return pelorin::StartWeb(pelorin::Mode::kTovk, {}, L"", L"", false); }, 0},
+    {"DLP start", [] { return pelorin::StartDlp(L"", L""); }, 1},
     {"cleanup", [] { return CleanUp(false); }, 0},
     {"proxy-only cleanup", [] { return CleanUp(true); }, 0},
 };

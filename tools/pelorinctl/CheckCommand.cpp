@@ -2,8 +2,7 @@
 
 #include "Commands.h"
 #include "Console.h"
-#include "check/Check.h"
-#include "lines/Lines.h"
+#include "tool/Tool.h"
 
 namespace pelorinctl {
 
@@ -28,26 +27,17 @@ Value PrefValueOf(const pelorin::PrefValue& value) {
   return typed;
 }
 
-std::optional<pelorin::CheckMode> LibraryMode(const std::optional<Mode>& mode) {
-  if (!mode) return std::nullopt;
-  switch (*mode) {
-    case Mode::Zarn: return pelorin::CheckMode::kZarn;
-    case Mode::Tovk: return pelorin::CheckMode::kTovk;
-    default: return pelorin::CheckMode::kDlp;
-  }
-}
-
 }  // namespace
 
 Outcome RunCheck(const Options& options) {
-  const pelorin::CheckResult result = pelorin::CheckFirefox(LibraryMode(options.mode));
+  const pelorin::CheckResult result = pelorin::CheckFirefox(options.mode);
   Outcome outcome;
   Report& report = outcome.report;
   Value mode = Value::Null("(unknown)");
   if (result.mode) {
     const char* source = result.mode_from_file ? " (from the autoconfig file)" : "";
-    mode =
-        Value::String(pelorin::CheckModeName(*result.mode), pelorin::CheckModeName(*result.mode) + std::string(source));
+    const char* name = pelorin::RowOf(*result.mode).name;
+    mode = Value::String(name, name + std::string(source));
   }
   report.push_back({"mode", "Mode", mode});
   report.push_back({"firefox_install_dir", "Firefox install directory", PathOrNone(result.install_dir, "(not found)")});

@@ -1,11 +1,9 @@
 #include <functional>
 #include <optional>
 
-#include "AgentState.h"
 #include "Commands.h"
 #include "Console.h"
 #include "FileWatch.h"
-#include "lines/Lines.h"
 
 namespace pelorinctl {
 
@@ -65,23 +63,24 @@ void AddInlineProxy(Library& library, Report& report) {
 
 void AddAgent(Report& report) {
   std::vector<Field> records;
-  for (const auto& [name, value] : ReadRecordValues()) {
+  for (const auto& [name, value] : pelorin::tool::ReadRecordValues()) {
     records.push_back({pelorin::WideToUtf8(name), pelorin::WideToUtf8(name), OptionalText(value, "(not set)")});
   }
   report.push_back({"agent_values", "Agent registry values", Value::Section(records)});
 
-  std::optional<std::wstring> install_path = ReadAgentInstallPath();
+  std::optional<std::wstring> install_path = pelorin::tool::AgentInstallPath();
   report.push_back({"agent_install_path", "Agent install path", OptionalText(install_path, "(not set)")});
   std::vector<Field> files;
-  for (const wchar_t* name : kAgentConfigFiles) {
-    bool present = install_path && IsAgentFilePresent(*install_path, name);
+  for (const wchar_t* name : {L"ClientConfig.qcf", L"RvClientConfig.qcf", L"PXYClientConfig.qcf"}) {
+    // Joined without a separator, as the library joins them.
+    bool present = install_path && pelorin::tool::IsFilePresent(*install_path + name);
     files.push_back({pelorin::WideToUtf8(name), pelorin::WideToUtf8(name), Value::Bool(present, "present", "absent")});
   }
   report.push_back({"agent_config_files", "Agent configuration files", Value::Section(files)});
 }
 
 struct Start {
-  const char* export_name;
+  const pelorin::ModeRow& row;
   std::function<int32_t()> call;
   int32_t done;     // the result of a complete run
   int32_t skipped;  // the result of a run the agent's configuration stopped
@@ -93,30 +92,31 @@ struct Start {
 Start BindStart(Library& library, const Options& options) {
   const std::wstring& loader = options.loader_name;
   const std::wstring& cfg = options.cfg_name;
-  switch (*options.mode) {
-    case Mode::Zarn: {
-      auto fn = library.Require<PelorinZARNFFStartFn>("PelorinZARNFFStart");
-      return {"PelorinZARNFFStart",
+  const pelorin::ModeRow& row = pelorin::RowOf(*options.mode);
+  const std::string export_name = pelorin::WideToUtf8(row.export_name);
+  switch (row.mode) {
+    case Mode::kZarn: {
+      auto fn = library.Require<PelorinZARNFFStartFn>(export_name.c_str());
+      return {row,
               [=] {
                 ZarnStartParams params;
                 return fn(&params, loader, cfg, 0);
               },
               0, 0};
     }
-    case Mode::Tovk: {
-      auto fn = library.Require<PelorinTOVKFFStartFn>("PelorinTOVKFFStart");
-      return {"PelorinTOVKFFStart",
+    case Mode::kTovk: {
+      auto fn = library.Require<PelorinTOVKFFStartFn>(export_name.c_str());
+      return {row,
               [=] {
                 TovkStartParams params;
                 return fn(&params, loader, cfg, 0);
               },
               0, 0};
     }
-    default: {
-      auto fn = library.Require<PelorinDLPFFStartFn>("PelorinDLPFFStart");
-      return {"PelorinDLPFFStart", [=] { return fn(nullptr, loader, cfg); }, 1, 0};
-    }
+    case Mode::kDlp: break;
   }
+  auto fn = library.Require<PelorinDLPFFStartFn>(export_name.c_str());
+  return {row, [=] { return fn(nullptr, loader, cfg); }, 1, 0};
 }
 
 // Explicit names may point anywhere (the library uses them verbatim).
@@ -126,7 +126,7 @@ std::vector<std::wstring> NamedFiles(const std::wstring& install_dir, const Opti
     files.push_back(install_dir + L"\\defaults\\pref\\" + options.loader_name);
   }
   if (!install_dir.empty() && !options.cfg_name.empty()) files.push_back(install_dir + L"\\" + options.cfg_name);
-  files.push_back(ReadRecordedCfgPath());
+  files.push_back(pelorin::tool::RecordedCfgPath());
   return files;
 }
 
@@ -135,10 +135,12 @@ struct Verdict {
   std::string failure;  // empty unless the library reported failure
 };
 
-Verdict Judge(const Start& start, Mode mode, int32_t result) {
+Verdict Judge(const Start& start, int32_t result) {
   if (result == start.done) return {"done", ""};
   if (result == -1) return {"failed: Firefox not found", "Firefox not found"};
-  if (mode == Mode::Dlp && result == start.skipped) return {"skipped: the agent's RvClientConfig.qcf is present", ""};
+  if (start.row.mode == Mode::kDlp && result == start.skipped) {
+    return {"skipped: the agent's RvClientConfig.qcf is present", ""};
+  }
   return {"failed: unexpected result", "unexpected result"};
 }
 
@@ -146,15 +148,80 @@ Value NameValue(const std::wstring& name) {
   return name.empty() ? Value::Null("(default)") : Value::String(pelorin::WideToUtf8(name));
 }
 
-}  // namespace
+// The files the library printed it could not write, in its own words.
+struct Failures {
+  std::vector<pelorin::WriteFailure> files;
+  std::vector<std::wstring> paths;
+};
 
-const char* ModeName(Mode mode) {
-  switch (mode) {
-    case Mode::Zarn: return "zarn";
-    case Mode::Tovk: return "tovk";
-    default: return "dlp";
+Failures ReadFailures(const std::string& printed) {
+  Failures failures;
+  size_t start = 0;
+  while (start < printed.size()) {
+    const size_t end = std::min(printed.find('\n', start), printed.size());
+    if (auto failure = pelorin::ParseWriteFailure(std::string_view(printed).substr(start, end - start))) {
+      failures.paths.push_back(pelorin::Utf8ToWide(failure->target));
+      failures.files.push_back(std::move(*failure));
+    }
+    start = end + 1;
+  }
+  return failures;
+}
+
+// The failed files, and the outcome and failure they make of a run that
+// otherwise succeeded.
+void AddFailures(const Failures& failures, const std::string& what, Outcome& outcome, Report& report) {
+  std::vector<Value> items;
+  for (const pelorin::WriteFailure& failure : failures.files) {
+    items.push_back(Value::Section({{"path", "", Value::String(failure.target, failure.target + ":")},
+                                    {"step", "", Value::String(failure.step, failure.step + " failed")},
+                                    {"error", "", Value::Int(failure.error)}}));
+    items.back().fields.back().value.shown = "with error " + std::to_string(failure.error);
+  }
+  report.push_back({"failed_files", "Files not written", Value::List(std::move(items))});
+  if (failures.files.empty() || !outcome.failure.empty()) return;
+  outcome.failure = what + ": " + std::to_string(failures.files.size()) + " file(s) not written";
+  for (Field& field : report) {
+    if (field.key == "outcome")
+      field.value = Value::String("failed: " + std::to_string(failures.files.size()) + " file(s) not written");
   }
 }
+
+// "@@ -a,b +c,d @@" hunks with three lines of context, as diff -u prints them.
+std::vector<std::string> UnifiedDiff(const pelorin::tool::PlannedFile& file) {
+  constexpr size_t kContext = 3;
+  const std::string path = pelorin::WideToUtf8(file.path);
+  std::vector<std::string> out{"--- " + (file.created ? std::string("/dev/null") : path), "+++ " + path};
+  const std::vector<pelorin::tool::DiffLine>& lines = file.lines;
+  // Line numbers before each line, old and new.
+  std::vector<size_t> old_number(lines.size() + 1), new_number(lines.size() + 1);
+  std::vector<size_t> changed;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    old_number[i + 1] = old_number[i] + (lines[i].kind != '+' ? 1 : 0);
+    new_number[i + 1] = new_number[i] + (lines[i].kind != '-' ? 1 : 0);
+    if (lines[i].kind != ' ') changed.push_back(i);
+  }
+  auto start = [](size_t before, size_t count) { return std::to_string(count == 0 ? before : before + 1); };
+  for (size_t k = 0; k < changed.size();) {
+    // Changes closer than twice the context share a hunk.
+    size_t last = changed[k];
+    const size_t begin = last >= kContext ? last - kContext : 0;
+    while (++k < changed.size() && changed[k] - last <= 2 * kContext + 1) last = changed[k];
+    const size_t end = std::min(last + kContext + 1, lines.size());
+    const size_t old_count = old_number[end] - old_number[begin];
+    const size_t new_count = new_number[end] - new_number[begin];
+    out.push_back("@@ -" + start(old_number[begin], old_count) + "," + std::to_string(old_count) + " +" +
+                  start(new_number[begin], new_count) + "," + std::to_string(new_count) + " @@");
+    for (size_t line = begin; line < end; ++line) out.push_back(lines[line].kind + lines[line].text);
+  }
+  return out;
+}
+
+Value OptionalValue(const std::optional<std::wstring>& value) {
+  return value ? Value::String(pelorin::WideToUtf8(*value)) : Value::Null("(not set)");
+}
+
+}  // namespace
 
 Outcome RunStatus(Library& library) {
   Outcome outcome;
@@ -173,40 +240,91 @@ Outcome RunStart(Library& library, const Options& options) {
 
   std::wstring install_dir = library.FirefoxInstallDir();
   ChangeWatch watch(install_dir, NamedFiles(install_dir, options));
+  LibraryOutput printed;
   int32_t result = start.call();
   if (uninitialize != nullptr) uninitialize();
 
   Outcome outcome;
-  Verdict verdict = Judge(start, *options.mode, result);
+  outcome.library_output = printed.Take();
+  const Failures failures = ReadFailures(outcome.library_output);
+  const std::string export_name = pelorin::WideToUtf8(start.row.export_name);
+  Verdict verdict = Judge(start, result);
   if (!verdict.failure.empty()) {
-    outcome.failure =
-        std::string(start.export_name) + " returned " + std::to_string(result) + " (" + verdict.failure + ")";
+    outcome.failure = export_name + " returned " + std::to_string(result) + " (" + verdict.failure + ")";
   }
 
   Report& report = outcome.report;
-  report.push_back({"mode", "Mode", Value::String(ModeName(*options.mode))});
+  report.push_back({"mode", "Mode", Value::String(start.row.name)});
   report.push_back({"loader_name", "Loader file name", NameValue(options.loader_name)});
   report.push_back({"cfg_name", "Autoconfig file name", NameValue(options.cfg_name)});
   report.push_back({"result", "Result", Value::Int(result)});
   report.push_back({"outcome", "Outcome", Value::String(verdict.text)});
   report.push_back({"uninitialized", "Uninitialized", Value::Bool(uninitialize != nullptr)});
-  for (Field& field : watch.Changes()) report.push_back(std::move(field));
+  for (Field& field : watch.Changes(failures.paths)) report.push_back(std::move(field));
+  AddFailures(failures, export_name, outcome, report);
   return outcome;
 }
 
 Outcome RunCleanup(Library& library, const Options& options) {
   auto cleanup = library.Require<PelorinUninstallCleanUpFn>("PelorinUninstallCleanUp");
   // The cleanup works on the file FFCFG names, wherever that is.
-  ChangeWatch watch(library.FirefoxInstallDir(), {ReadRecordedCfgPath()});
+  ChangeWatch watch(library.FirefoxInstallDir(), {pelorin::tool::RecordedCfgPath()});
+  LibraryOutput printed;
   int32_t result = cleanup(options.only_proxy);
 
   Outcome outcome;
+  outcome.library_output = printed.Take();
+  const Failures failures = ReadFailures(outcome.library_output);
   if (result != 0) outcome.failure = "PelorinUninstallCleanUp returned " + std::to_string(result);
   Report& report = outcome.report;
   report.push_back({"only_proxy", "Only proxy lines", Value::Bool(options.only_proxy)});
   report.push_back({"result", "Result", Value::Int(result)});
   report.push_back({"outcome", "Outcome", Value::String(result == 0 ? "done" : "failed: unexpected result")});
-  for (Field& field : watch.Changes()) report.push_back(std::move(field));
+  for (Field& field : watch.Changes(failures.paths)) report.push_back(std::move(field));
+  AddFailures(failures, "PelorinUninstallCleanUp", outcome, report);
+  return outcome;
+}
+
+Outcome RunDryRun(const Options& options, bool cleanup) {
+  const pelorin::tool::DryRun run =
+      cleanup ? pelorin::tool::PlanCleanup(options.only_proxy)
+              : pelorin::tool::PlanStart(*options.mode, options.loader_name, options.cfg_name);
+  Outcome outcome;
+  Report& report = outcome.report;
+  if (cleanup) {
+    report.push_back({"only_proxy", "Only proxy lines", Value::Bool(options.only_proxy)});
+  } else {
+    const pelorin::ModeRow& row = pelorin::RowOf(*options.mode);
+    report.push_back({"mode", "Mode", Value::String(row.name)});
+    report.push_back({"loader_name", "Loader file name", NameValue(options.loader_name)});
+    report.push_back({"cfg_name", "Autoconfig file name", NameValue(options.cfg_name)});
+    if (run.result == -1)
+      outcome.failure = pelorin::WideToUtf8(row.export_name) + " would return -1 (Firefox not found)";
+  }
+  report.push_back({"result", "Result", Value::Int(run.result)});
+  report.push_back({"outcome", "Outcome", Value::String("dry run: nothing written")});
+
+  std::vector<Value> files;
+  for (const pelorin::tool::PlannedFile& file : run.files) {
+    const std::string path = pelorin::WideToUtf8(file.path);
+    std::string action = file.created ? "created" : "modified";
+    if (file.unreadable_error) action = "not written: cannot be read, error " + std::to_string(*file.unreadable_error);
+    files.push_back(Value::Section({{"path", "", Value::String(path, path + ":")},
+                                    {"action", "", Value::String(action)},
+                                    {"diff", "", Value::Strings(UnifiedDiff(file))}}));
+  }
+  report.push_back({"planned_files", "Planned file changes", Value::List(std::move(files))});
+  std::vector<Value> records;
+  for (const pelorin::tool::PlannedRecord& record : run.records) {
+    const std::string name = pelorin::WideToUtf8(record.name);
+    Value before = OptionalValue(record.before);
+    before.shown = (before.kind == Value::Kind::Null ? before.shown : pelorin::WideToUtf8(*record.before)) + " ->";
+    records.push_back(Value::Section({{"name", "", Value::String(name, name + ":")},
+                                      {"old", "", before},
+                                      {"new", "", Value::String(pelorin::WideToUtf8(record.after))}}));
+  }
+  report.push_back({"planned_registry_values", "Planned registry values", Value::List(std::move(records))});
+  for (const std::wstring& message : run.messages) outcome.log.push_back(pelorin::WideToUtf8(message));
   return outcome;
 }
 

@@ -6,7 +6,8 @@
 
 #include <cstdio>
 
-#include "lines/Lines.h"
+#include "pelorin/UniqueHandle.h"
+#include "tool/Tool.h"
 
 namespace pelorinctl {
 
@@ -43,17 +44,35 @@ void PrepareStreams() {
 void WriteOut(const std::string& utf8) { Write(stdout, utf8); }
 void WriteErr(const std::string& utf8) { Write(stderr, utf8); }
 
-LibraryOutputToStderr::LibraryOutputToStderr() : saved_stdout_(-1) {
+LibraryOutput::LibraryOutput() {
+  wchar_t folder[MAX_PATH + 1];
+  wchar_t file[MAX_PATH + 1];
+  if (GetTempPathW(MAX_PATH + 1, folder) == 0 || GetTempFileNameW(folder, L"pct", 0, file) == 0) return;
+  path_ = file;
   std::fflush(stdout);
-  saved_stdout_ = _dup(_fileno(stdout));
-  if (saved_stdout_ >= 0) _dup2(_fileno(stderr), _fileno(stdout));
+  const int capture = _wopen(path_.c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY);
+  saved_stdout_ = capture >= 0 ? _dup(_fileno(stdout)) : -1;
+  if (saved_stdout_ >= 0) _dup2(capture, _fileno(stdout));
+  if (capture >= 0) _close(capture);
 }
 
-LibraryOutputToStderr::~LibraryOutputToStderr() {
-  if (saved_stdout_ < 0) return;
-  std::fflush(stdout);
-  _dup2(saved_stdout_, _fileno(stdout));
-  _close(saved_stdout_);
+LibraryOutput::~LibraryOutput() { Take(); }
+
+std::string LibraryOutput::Take() {
+  if (saved_stdout_ >= 0) {
+    std::fflush(stdout);
+    _dup2(saved_stdout_, _fileno(stdout));
+    _close(saved_stdout_);
+    saved_stdout_ = -1;
+    const pelorin::unique_file file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    char buffer[4096];
+    DWORD read = 0;
+    while (file && ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) taken_.append(buffer, read);
+  }
+  if (!path_.empty()) DeleteFileW(path_.c_str());
+  path_.clear();
+  return taken_;
 }
 
 }  // namespace pelorinctl

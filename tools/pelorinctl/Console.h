@@ -14,17 +14,22 @@ void WriteOut(const std::string& utf8);
 void WriteErr(const std::string& utf8);
 
 // While alive, whatever the library prints on the C runtime's standard output
-// (its file-layer failure messages) goes to standard error instead, so the
-// tool's report on standard output stays parseable.
-class LibraryOutputToStderr {
+// (its file-layer failure messages) goes to a temporary file instead, so
+// that the tool's report on standard output stays parseable and the tool can
+// read which files were not written. Take() ends the capture.
+class LibraryOutput {
  public:
-  LibraryOutputToStderr();
-  ~LibraryOutputToStderr();
-  LibraryOutputToStderr(const LibraryOutputToStderr&) = delete;
-  LibraryOutputToStderr& operator=(const LibraryOutputToStderr&) = delete;
+  LibraryOutput();
+  ~LibraryOutput();
+  LibraryOutput(const LibraryOutput&) = delete;
+  LibraryOutput& operator=(const LibraryOutput&) = delete;
+
+  std::string Take();
 
  private:
-  int saved_stdout_;
+  std::wstring path_;
+  int saved_stdout_ = -1;
+  std::string taken_;
 };
 
 }  // namespace pelorinctl

@@ -2,11 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <optional>
 
-#include "Console.h"
 #include "Library.h"
-#include "lines/Lines.h"
 
 namespace pelorinctl {
 
@@ -135,20 +134,24 @@ ChangeWatch::ChangeWatch(const std::wstring& install_dir, const std::vector<std:
     if (!path.empty()) watch_.AddFile(path);
   }
   files_before_ = watch_.Take();
-  records_before_ = ReadRecordValues();
+  records_before_ = pelorin::tool::ReadRecordValues();
 }
 
-std::vector<Field> ChangeWatch::Changes() const {
+std::vector<Field> ChangeWatch::Changes(const std::vector<std::wstring>& failed) const {
   std::vector<Field> files;
   for (const Change& change : Compare(files_before_, watch_.Take())) {
+    if (std::find_if(failed.begin(), failed.end(),
+                     [&](const std::wstring& path) { return Lower(path) == Lower(change.path); }) != failed.end()) {
+      continue;
+    }
     std::string path = pelorin::WideToUtf8(change.path);
     files.push_back({path, path, Value::String(change.kind)});
   }
   std::vector<Field> records;
-  RecordValues records_after = ReadRecordValues();
+  const std::vector<pelorin::tool::RecordValue> records_after = pelorin::tool::ReadRecordValues();
   for (size_t i = 0; i < records_after.size(); ++i) {
-    std::string kind = RecordChange(records_before_[i].second, records_after[i].second);
-    std::string name = pelorin::WideToUtf8(records_after[i].first);
+    std::string kind = RecordChange(records_before_[i].value, records_after[i].value);
+    std::string name = pelorin::WideToUtf8(records_after[i].name);
     if (!kind.empty()) records.push_back({name, name, Value::String(kind)});
   }
   return {{"changed_files", "Changed files", Value::Section(files)},

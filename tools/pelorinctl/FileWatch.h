@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "AgentState.h"
 #include "Report.h"
+#include "tool/Tool.h"
 
 namespace pelorinctl {
 
@@ -56,13 +56,14 @@ class ChangeWatch {
   ChangeWatch(const std::wstring& install_dir, const std::vector<std::wstring>& extra_files);
 
   // The fields "changed_files" and "changed_registry_values", against the
-  // state at this moment.
-  std::vector<Field> Changes() const;
+  // state at this moment; the files in `failed` (paths as the library
+  // printed them) are not listed, whatever their state.
+  std::vector<Field> Changes(const std::vector<std::wstring>& failed = {}) const;
 
  private:
   FileWatch watch_;
   Snapshot files_before_;
-  RecordValues records_before_;
+  std::vector<pelorin::tool::RecordValue> records_before_;
 };
 
 }  // namespace pelorinctl

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "Console.h"
-#include "lines/Lines.h"
+#include "tool/Tool.h"
 
 namespace pelorinctl {
 

@@ -72,8 +72,20 @@ std::string Scalar(const Value& value) {
 std::string Line(const Value& item) {
   if (item.kind != Value::Kind::Section) return Scalar(item);
   std::string line;
-  for (const Field& field : item.fields) line += (line.empty() ? "" : " ") + Scalar(field.value);
+  for (const Field& field : item.fields) {
+    if (field.value.kind != Value::Kind::List) line += (line.empty() ? "" : " ") + Scalar(field.value);
+  }
   return line;
+}
+
+// A list item's own line, then the items of its lists below it, indented.
+void RenderItem(const Value& item, const std::string& indent, std::string& out) {
+  out += indent + Line(item) + "\n";
+  if (item.kind != Value::Kind::Section) return;
+  for (const Field& field : item.fields) {
+    if (field.value.kind != Value::Kind::List) continue;
+    for (const Value& nested : field.value.items) RenderItem(nested, indent + "  ", out);
+  }
 }
 
 bool IsBlock(const Value& value) {
@@ -96,7 +108,7 @@ void RenderFields(const std::vector<Field>& fields, const std::string& indent, s
       RenderFields(value.fields, indent + "  ", out);
     } else if (value.kind == Value::Kind::List && !value.items.empty()) {
       out += "\n";
-      for (const Value& item : value.items) out += indent + "  " + Line(item) + "\n";
+      for (const Value& item : value.items) RenderItem(item, indent + "  ", out);
     } else {
       out += std::string(width - field.label.size() + 1, ' ') + Scalar(value) + "\n";
     }

@@ -2,7 +2,6 @@
 // what they found and changed, or checks whether Firefox will start locked.
 #include <CLI/CLI.hpp>
 
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,7 +10,7 @@
 #include "Console.h"
 #include "Library.h"
 #include "LogTail.h"
-#include "lines/Lines.h"
+#include "tool/Tool.h"
 
 using namespace pelorinctl;
 
@@ -38,7 +37,10 @@ void Define(CLI::App& app, Command& command) {
   app.add_flag("--json", command.json, "print the report as JSON (UTF-8)");
   app.add_flag("-v,--verbose", command.verbose, "also print the log records the command produced");
   app.add_flag("--version", command.version, "print the version of Pelorin.dll");
-  const auto mode_names = CLI::IsMember({"zarn", "tovk", "dlp"}, CLI::ignore_case);
+  std::vector<std::string> names;
+  for (const pelorin::ModeRow* row = pelorin::ModesBegin(); row != pelorin::ModesEnd(); ++row)
+    names.push_back(row->name);
+  const auto mode_names = CLI::IsMember(names, CLI::ignore_case);
   // CLI11 takes the next argument as the value even when it is an option.
   const auto file_name = CLI::Validator(
       [](const std::string& name) { return name.rfind('-', 0) == 0 ? "a file name, not an option, is needed" : ""; },
@@ -55,10 +57,17 @@ void Define(CLI::App& app, Command& command) {
       ->check(file_name);
   command.start->add_option("--cfg", command.cfg_name, "autoconfig file name (default: the library's)")
       ->check(file_name);
-  command.start->add_flag("--uninitialize", command.options.uninitialize,
-                          "call PelorinUninitialize afterwards, as the agent does when it unloads the library");
+  auto* uninitialize =
+      command.start->add_flag("--uninitialize", command.options.uninitialize,
+                              "call PelorinUninitialize afterwards, as the agent does when it unloads the library");
+  command.start
+      ->add_flag("--dry-run", command.options.dry_run,
+                 "print what the start would change (a diff of each file, each registry value), writing nothing")
+      ->excludes(uninitialize);
   command.cleanup = app.add_subcommand("cleanup", "take the library's lines out of the recorded autoconfig file");
   command.cleanup->add_flag("--only-proxy", command.options.only_proxy, "take out only the proxy lines");
+  command.cleanup->add_flag("--dry-run", command.options.dry_run,
+                            "print what the cleanup would change (a diff of the file), writing nothing");
   command.check = app.add_subcommand("check",
                                      "whether Firefox will start with the mode's preferences locked, and "
                                      "what stands in the way; reads only. Exit status 0: every lock will "
@@ -72,15 +81,18 @@ int RunCommand(Command& command) {
   Options& options = command.options;
   options.loader_name = pelorin::Utf8ToWide(command.loader_name);
   options.cfg_name = pelorin::Utf8ToWide(command.cfg_name);
-  const std::map<std::string, Mode> modes{{"zarn", Mode::Zarn}, {"tovk", Mode::Tovk}, {"dlp", Mode::Dlp}};
-  if (!command.mode.empty()) options.mode = modes.at(command.mode);
+  if (!command.mode.empty()) options.mode = pelorin::FindMode(command.mode)->mode;
 
   Outcome outcome;
   std::vector<std::string> records;
   if (command.check->parsed()) {
     outcome = RunCheck(options);
+  } else if (options.dry_run) {
+    outcome = RunDryRun(options, command.cleanup->parsed());
+    records = outcome.log;
   } else {
-    LibraryOutputToStderr redirect;
+    // Whatever else the library prints must not mix with the report.
+    LibraryOutput printed;
     Library library(LibraryPath());
     LogTail log;
     if (command.start->parsed()) {
@@ -91,9 +103,11 @@ int RunCommand(Command& command) {
       outcome = RunStatus(library);
     }
     records = log.NewRecords();
+    outcome.library_output = printed.Take() + outcome.library_output;
   }
   if (command.verbose) outcome.report.push_back({"log", "Log records", Value::Strings(records)});
   WriteOut(command.json ? RenderJson(outcome.report) : RenderText(outcome.report));
+  WriteErr(outcome.library_output);
   if (outcome.failure.empty()) return kExitSuccess;
   WriteErr("pelorinctl: " + outcome.failure + "\n");
   return kExitFailure;

@@ -7,7 +7,7 @@
 #include "agent/AgentKeys.h"
 #include "base/Registry.h"
 #include "base/UniqueHandle.h"
-#include "lines/FileContent.h"
+#include "files/FileContent.h"
 
 namespace pelorin {
 

@@ -4,10 +4,8 @@
 
 #include "agent/AgentKeys.h"
 #include "base/Log.h"
-#include "base/ModuleLock.h"
 #include "base/Registry.h"
 #include "base/UniqueHandle.h"
-#include "lines/Lines.h"
 
 namespace pelorin {
 
@@ -26,39 +24,32 @@ unique_hkey OpenAgentCommonKey() {
   return key;
 }
 
-void SetString(HKEY key, const wchar_t* name, const std::wstring& text) {
+bool SetString(HKEY key, const wchar_t* name, const std::wstring& text) {
   // The terminating NUL is part of the stored data.
   const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
-}
-
-void ReplaceString(HKEY key, const wchar_t* name, const std::string& utf8_line) {
-  RegDeleteValueW(key, name);
-  SetString(key, name, Utf8ToWide(utf8_line));
+  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) == ERROR_SUCCESS;
 }
 
 }  // namespace
 
-int SaveCfgFilePath(const std::wstring& path) {
-  ModuleLockGuard lock;
-  if (path.empty()) return 0;
-  {
-    unique_hkey key = OpenAgentCommonKey();
-    if (!key) return 0;
-    SetString(key.get(), kCfgPathValue, path);
+const wchar_t* RecordValueName(RecordName name) {
+  switch (name) {
+    case RecordName::kCfgPath: return kCfgPathValue;
+    case RecordName::kObscureLine: return kObscureLineValue;
+    case RecordName::kFilenameLine: break;
   }
-  Log(L"SaveCurrentCFGFilePath");
-  return 0;
+  return kFilenameLineValue;
 }
 
-bool SavePreviousLoaderLines(std::string obscure_line, std::string filename_line) {
-  if (obscure_line.empty() && filename_line.empty()) return true;
-  unique_hkey key = OpenAgentCommonKey();
-  if (!key) return true;
-  // An empty line means nothing new was found: an earlier record stays.
-  if (!obscure_line.empty()) ReplaceString(key.get(), kObscureLineValue, obscure_line);
-  if (!filename_line.empty()) ReplaceString(key.get(), kFilenameLineValue, filename_line);
-  return true;
+void WriteRecords(const std::vector<std::pair<RecordName, std::wstring>>& records) {
+  if (records.empty()) return;
+  const unique_hkey key = OpenAgentCommonKey();
+  if (!key) return;
+  for (const auto& [name, value] : records) {
+    const wchar_t* value_name = RecordValueName(name);
+    if (name != RecordName::kCfgPath) RegDeleteValueW(key.get(), value_name);
+    if (SetString(key.get(), value_name, value) && name == RecordName::kCfgPath) Log(L"SaveCurrentCFGFilePath");
+  }
 }
 
 std::wstring ReadCfgFilePath() {

@@ -4,16 +4,23 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace pelorin {
 
-// FFCFG := the autoconfig path, as passed. Logs "SaveCurrentCFGFilePath"
-// whenever the key could be opened. Returns 0.
-int SaveCfgFilePath(const std::wstring& path);
+enum class RecordName {
+  kCfgPath,       // FFCFG: the autoconfig file last written
+  kObscureLine,   // FFObscure: a foreign obscure-value line a loader write replaced
+  kFilenameLine,  // FFJSFile: a foreign filename line a loader write replaced
+};
 
-// FFObscure / FFJSFile := the foreign loader lines a writer replaced, each
-// only when non-empty. Returns true.
-bool SavePreviousLoaderLines(std::string obscure_line, std::string filename_line);
+const wchar_t* RecordValueName(RecordName name);
+
+// Sets each value as REG_SZ, the key opened once. A replaced loader line is
+// deleted before it is set again. Logs "SaveCurrentCFGFilePath" when FFCFG
+// has been written.
+void WriteRecords(const std::vector<std::pair<RecordName, std::wstring>>& records);
 
 // FFCFG as recorded, or an empty string when the key or the value is missing.
 std::wstring ReadCfgFilePath();

@@ -1,6 +1,6 @@
 #include "autoconfig/LoaderLines.h"
 
-#include "lines/Lines.h"
+#include "files/TextConversion.h"
 
 namespace pelorin {
 

@@ -2,17 +2,15 @@
 
 #include <windows.h>
 
-#include <initializer_list>
-
 #include "agent/RegistryRecords.h"
-#include "autoconfig/CfgLines.h"
 #include "autoconfig/LoaderLines.h"
 #include "check/OtherInstalls.h"
 #include "check/Policies.h"
+#include "files/FileContent.h"
+#include "files/Lines.h"
+#include "files/TextConversion.h"
 #include "firefox/InstallPath.h"
 #include "firefox/PrefDirectory.h"
-#include "lines/FileContent.h"
-#include "lines/Lines.h"
 #include "proxy/InlineProxy.h"
 
 namespace pelorin {
@@ -31,9 +29,9 @@ std::string QuotedName(std::string_view marker) { return std::string(marker.subs
 
 bool SamePath(const std::wstring& one, const std::wstring& other) { return AsciiLower(one) == AsciiLower(other); }
 
-// A whole line equal to a constant, ignoring the blanks and "\r" around it,
-// which Firefox ignores too.
-bool IsOwnLine(Line line, std::initializer_list<std::string_view> constants) {
+// A whole line equal to one of the constants, ignoring the blanks and "\r"
+// around it, which Firefox ignores too.
+bool IsOwnLine(Line line, LineSet constants) {
   const std::string_view trimmed = TrimLine(line);
   for (std::string_view constant : constants) {
     if (trimmed == constant) return true;
@@ -41,35 +39,16 @@ bool IsOwnLine(Line line, std::initializer_list<std::string_view> constants) {
   return false;
 }
 
-std::vector<std::string_view> ModeLines(CheckMode mode) {
-  switch (mode) {
-    case CheckMode::kZarn:
-      return {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES, CFG_LINE_ENTERPRISE_ROOTS, CFG_LINE_PKIX,
-              CFG_LINE_BUILTIN_CERTS};
-    case CheckMode::kTovk: return {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES, CFG_LINE_ENTERPRISE_ROOTS};
-    case CheckMode::kDlp: break;
-  }
-  std::vector<std::string_view> lines{CFG_LINE_ENTERPRISE_ROOTS};
-  // The DLP start locks the proxy only while the inline proxy is in force.
-  if (IsInlineProxyEnabled()) lines.insert(lines.end(), {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES});
-  lines.insert(lines.end(), {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES});
+// The lines a mode's start puts in force. The web modes' scope lines depend
+// on the agent's configuration and are not the web modes' to check; DLP
+// locks the proxy only while the inline proxy is in force.
+std::vector<std::string_view> ModeLines(const ModeRow& row) {
+  std::vector<std::string_view> lines(row.base.begin(), row.base.end());
+  if (row.web) return lines;
+  lines.insert(lines.end(), row.agent.begin(), row.agent.end());
+  if (IsInlineProxyEnabled()) lines.insert(lines.end(), row.inline_proxy.begin(), row.inline_proxy.end());
+  lines.insert(lines.end(), row.closing.begin(), row.closing.end());
   return lines;
-}
-
-// The certificate lines are written by ZARN only. Otherwise the first of the
-// library's lines tells the writer: DLP puts its scope lines first, the web
-// modes their proxy and enterprise-roots lines.
-std::optional<CheckMode> ModeFromLines(const LineList& lines) {
-  for (Line line : lines) {
-    if (IsOwnLine(line, {CFG_LINE_PKIX, CFG_LINE_BUILTIN_CERTS})) return CheckMode::kZarn;
-  }
-  for (Line line : lines) {
-    if (IsOwnLine(line, {CFG_LINE_AUTO_DISABLE_SCOPES, CFG_LINE_ENABLED_SCOPES})) return CheckMode::kDlp;
-    if (IsOwnLine(line, {CFG_LINE_PROXY_TYPE, CFG_LINE_NO_PROXIES, CFG_LINE_ENTERPRISE_ROOTS})) {
-      return CheckMode::kTovk;
-    }
-  }
-  return std::nullopt;
 }
 
 // What the preference files leave in the two loader preferences.
@@ -132,7 +111,7 @@ struct Simulation {
 Simulation Simulate(const LineList& lines, const PrefVerdict& pref, std::string_view constant) {
   Simulation result;
   for (size_t index = 1; index < lines.size(); ++index) {
-    if (IsOwnLine(lines[index], {constant})) result.library_line = true;
+    if (TrimLine(lines[index]) == constant) result.library_line = true;
     std::optional<Statement> statement = ParseStatement(lines[index]);
     if (!statement || statement->name != pref.name) continue;
     const std::string& function = statement->function;
@@ -159,7 +138,7 @@ class Checker {
  public:
   explicit Checker(CheckResult& result) : result_(result) {}
 
-  void Run(std::optional<CheckMode> mode) {
+  void Run(std::optional<Mode> mode) {
     result_.mode = mode;
     result_.install_dir = FindFirefoxInstallPath();
     const bool installed = CheckInstall();
@@ -169,7 +148,7 @@ class Checker {
       loaded = ReadCfg() && named;
     }
     if (!result_.mode) {
-      result_.mode = ModeFromLines(SplitLines(agent_content_));
+      result_.mode = RecognizeMode(SplitLines(agent_content_), IsOwnLine);
       result_.mode_from_file = result_.mode.has_value();
     }
     if (!result_.mode) {
@@ -178,7 +157,7 @@ class Checker {
             "It holds none of the library's lines, so the mode cannot be told: run the mode's start, "
             "or name the mode.");
     } else {
-      const std::vector<std::string_view> constants = ModeLines(*result_.mode);
+      const std::vector<std::string_view> constants = ModeLines(RowOf(*result_.mode));
       for (std::string_view constant : constants) {
         const Statement statement = ParseStatement(constant).value();
         result_.prefs.push_back({statement.name, *statement.value, statement.function == "lockPref", false});
@@ -329,16 +308,7 @@ class Checker {
 
 }  // namespace
 
-const char* CheckModeName(CheckMode mode) {
-  switch (mode) {
-    case CheckMode::kZarn: return "zarn";
-    case CheckMode::kTovk: return "tovk";
-    case CheckMode::kDlp: break;
-  }
-  return "dlp";
-}
-
-CheckResult CheckFirefox(std::optional<CheckMode> mode) {
+CheckResult CheckFirefox(std::optional<Mode> mode) {
   CheckResult result;
   Checker(result).Run(mode);
   return result;

@@ -7,13 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "autoconfig/ModeTable.h"
 #include "check/Statements.h"
 
 namespace pelorin {
-
-enum class CheckMode { kZarn, kTovk, kDlp };
-
-const char* CheckModeName(CheckMode mode);
 
 struct PrefVerdict {
   std::string name;
@@ -31,7 +28,7 @@ struct Finding {
 };
 
 struct CheckResult {
-  std::optional<CheckMode> mode;  // empty when neither given nor found
+  std::optional<Mode> mode;  // empty when neither given nor found
   bool mode_from_file = false;
   std::wstring install_dir;
   std::wstring loader_file;      // the file whose filename line Firefox keeps
@@ -43,6 +40,6 @@ struct CheckResult {
 };
 
 // Without a mode, the mode is taken from the autoconfig file's lines.
-CheckResult CheckFirefox(std::optional<CheckMode> mode);
+CheckResult CheckFirefox(std::optional<Mode> mode);
 
 }  // namespace pelorin

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "base/UniqueHandle.h"
+#include "files/TextConversion.h"
 #include "firefox/InstallPath.h"
-#include "lines/Lines.h"
 
 namespace pelorin {
 

@@ -6,8 +6,8 @@
 
 #include "base/Registry.h"
 #include "base/UniqueHandle.h"
-#include "lines/FileContent.h"
-#include "lines/Lines.h"
+#include "files/FileContent.h"
+#include "files/TextConversion.h"
 #include "proxy/PolicyReader.h"
 #include "rapidjson/document.h"
 

@@ -4,7 +4,7 @@
 
 #include "base/Registry.h"
 #include "base/UniqueHandle.h"
-#include "lines/Lines.h"
+#include "files/TextConversion.h"
 
 namespace pelorin {
 

@@ -8,7 +8,7 @@
 
 #include "base/ModuleLock.h"
 #include "base/UniqueHandle.h"
-#include "lines/Lines.h"
+#include "files/TextConversion.h"
 
 namespace pelorin {
 

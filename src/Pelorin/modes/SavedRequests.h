@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "autoconfig/AutoconfigFile.h"
+#include "autoconfig/ModeTable.h"
 
 namespace pelorin {
 
@@ -17,7 +17,7 @@ using StartParams = std::vector<std::wstring>;
 
 // One saved start request. Never changed once built.
 struct ff_stored_param {
-  WebMode kind = WebMode::kProxyConnect;
+  Mode kind = Mode::kTovk;  // only proxy-connect starts are saved
   StartParams params;
   std::wstring loader_name;  // as the start used it, default applied
   std::wstring cfg_name;     // likewise

@@ -2,9 +2,10 @@
 
 #include <windows.h>
 
-#include "autoconfig/LoaderFile.h"
+#include "autoconfig/LoaderContent.h"
 #include "base/Log.h"
 #include "base/ModuleLock.h"
+#include "files/FileContent.h"
 #include "firefox/InstallPath.h"
 #include "firefox/PrefDirectory.h"
 
@@ -43,7 +44,7 @@ int GetFFVersionAndCfg(const std::wstring& id, std::wstring* loader_name, std::w
   // the first name is the loader file when there is one.
   const std::wstring& first = *names.begin();
   if (loader_name != nullptr) *loader_name = first;
-  if (cfg_name != nullptr) *cfg_name = ReadLoaderCfgName(pref_dir + L"\\" + first);
+  if (cfg_name != nullptr) *cfg_name = CfgNameOfLoader(ReadFileContentW(pref_dir + L"\\" + first));
   return 1;
 }
 

@@ -1,4 +1,4 @@
-#include "lines/FileCalls.h"
+#include "files/FileCalls.h"
 
 namespace pelorin {
 

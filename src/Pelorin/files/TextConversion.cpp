@@ -1,4 +1,4 @@
-#include "lines/Lines.h"
+#include "files/TextConversion.h"
 
 #include <windows.h>
 

@@ -1,13 +1,14 @@
-#include "lines/FileContent.h"
+#include "files/FileContent.h"
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "base/UniqueHandle.h"
-#include "lines/FileCalls.h"
-#include "lines/Lines.h"
+#include "files/FileCalls.h"
+#include "files/TextConversion.h"
 
 namespace pelorin {
 
@@ -33,13 +34,39 @@ DWORD WriteWhole(HANDLE file, std::string_view bytes) {
   return written == bytes.size() ? NO_ERROR : ERROR_DISK_FULL;
 }
 
+// Pieces are gathered into writes of this size, so that a file of many
+// small kept runs is not written a line at a time; a larger piece is
+// written as it is, straight from the bytes read.
+constexpr size_t kWriteChunk = 64 * 1024;
+
+DWORD WritePieces(HANDLE file, const Content& content) {
+  std::string chunk;
+  auto flush = [&] {
+    const DWORD error = WriteWhole(file, chunk);
+    chunk.clear();
+    return error;
+  };
+  for (std::string_view piece : content.pieces()) {
+    if (chunk.size() + piece.size() > kWriteChunk) {
+      if (const DWORD error = flush(); error != NO_ERROR) return error;
+    }
+    if (piece.size() >= kWriteChunk) {
+      if (const DWORD error = WriteWhole(file, piece); error != NO_ERROR) return error;
+      continue;
+    }
+    if (chunk.capacity() == 0) chunk.reserve(kWriteChunk);
+    chunk += piece;
+  }
+  return flush();
+}
+
 // The complete bytes in the temporary file, on disk before it takes the
 // target's place: a crash after the swap must not leave an empty file.
-bool WriteTemporary(const std::wstring& temporary, const std::wstring& target, std::string_view bytes) {
+bool WriteTemporary(const std::wstring& temporary, const std::wstring& target, const Content& content) {
   unique_file file(ActiveFileCalls().create_file(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return PrintFailure("CreateFile", target, GetLastError());
-  const DWORD error = WriteWhole(file.get(), bytes);
+  const DWORD error = WritePieces(file.get(), content);
   if (error != NO_ERROR) return PrintFailure("WriteFile", target, error);
   if (!ActiveFileCalls().flush_file_buffers(file.get()))
     return PrintFailure("FlushFileBuffers", target, GetLastError());
@@ -117,6 +144,22 @@ void PrintWriteFailure(const char* step, const std::wstring& path, unsigned long
   std::fflush(stdout);
 }
 
+std::optional<WriteFailure> ParseWriteFailure(std::string_view line) {
+  constexpr std::string_view kPrefix = "SetFileContentW: ";
+  constexpr std::string_view kFailed = " failed with error ";
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  const size_t failed = line.rfind(kFailed);
+  const size_t step_end = line.find(' ', kPrefix.size());
+  if (line.substr(0, kPrefix.size()) != kPrefix || failed == std::string_view::npos || step_end >= failed) {
+    return std::nullopt;
+  }
+  const std::string code(line.substr(failed + kFailed.size()));
+  if (code.empty() || code.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  return WriteFailure{std::string(line.substr(kPrefix.size(), step_end - kPrefix.size())),
+                      std::string(line.substr(step_end + 1, failed - step_end - 1)),
+                      std::strtoul(code.c_str(), nullptr, 10)};
+}
+
 bool IsPresent(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -192,9 +235,9 @@ void LeftoverRemover::RemoveFor(const std::wstring& path) {
   if (found->second) DeleteFileW(TemporaryPathFor(path).c_str());
 }
 
-bool SetFileContentW(const std::wstring& path, std::string_view bytes) {
+bool SetFileContentW(const std::wstring& path, const Content& content) {
   const std::wstring temporary = TemporaryPathFor(path);
-  if (WriteTemporary(temporary, path, bytes) && SwapIn(temporary, path)) return true;
+  if (WriteTemporary(temporary, path, content) && SwapIn(temporary, path)) return true;
   DeleteFileW(temporary.c_str());
   return false;
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "files/Content.h"
+
 namespace pelorin {
 
 // Present: the attributes can be read and the path is not a directory.
@@ -34,11 +36,11 @@ struct FileRead {
 };
 FileRead ReadWholeFile(const std::wstring& path);
 
-// Replaces the file's content with `bytes`, creating the file when it is
+// Replaces the file's content with `content`, creating the file when it is
 // missing. On failure the target keeps its old bytes (or stays missing), no
 // temporary file remains, and one line names the target and the step:
 // "SetFileContentW: <step> <target> failed with error <code>".
-bool SetFileContentW(const std::wstring& path, std::string_view bytes);
+bool SetFileContentW(const std::wstring& path, const Content& content);
 
 // The temporary file that SetFileContentW writes for `path`. It never ends in
 // ".js": Firefox reads every such file of defaults\pref.
@@ -47,6 +49,15 @@ std::wstring TemporaryPathFor(const std::wstring& path);
 // "SetFileContentW: <step> <target> failed with error <code>" on standard
 // output.
 void PrintWriteFailure(const char* step, const std::wstring& path, unsigned long error);
+
+// One such line read back, for a host that reports which file was not
+// written; nullopt for any other line.
+struct WriteFailure {
+  std::string step;
+  std::string target;  // UTF-8, as printed
+  unsigned long error = 0;
+};
+std::optional<WriteFailure> ParseWriteFailure(std::string_view line);
 
 // Removes what a process killed in the middle of SetFileContentW left, for
 // one target after another. Each folder is listed once for leftovers: under

@@ -1,0 +1,93 @@
+// The library's modes, one row each: the names by which the host tool, the
+// log and the check know a mode, the autoconfig lines it writes, and how its
+// lines are recognised in an autoconfig file. Writers, the cleanup, the
+// check and the host tool all read this table.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace pelorin {
+
+enum class Mode {
+  kZarn,  // direct-connect web protection
+  kTovk,  // proxy-connect web protection
+  kDlp,   // data-loss prevention
+};
+
+// Autoconfig line constants in the order a mode writes them.
+class LineSet {
+ public:
+  constexpr LineSet() = default;
+  template <size_t kCount>
+  constexpr LineSet(const std::string_view (&lines)[kCount]) : lines_(lines), count_(kCount) {}
+  constexpr LineSet(const std::string_view* lines, size_t count) : lines_(lines), count_(count) {}
+
+  constexpr const std::string_view* begin() const { return lines_; }
+  constexpr const std::string_view* end() const { return lines_ + count_; }
+  constexpr bool empty() const { return count_ == 0; }
+
+ private:
+  const std::string_view* lines_ = nullptr;
+  size_t count_ = 0;
+};
+
+struct ModeRow {
+  Mode mode;
+  const char* name;  // pelorinctl's argument and the check's report
+  // Which start writes the mode: the web modes share one writer, DLP has its
+  // own, with its own checks and messages.
+  bool web;
+  const wchar_t* export_name;
+  const wchar_t* not_found_message;  // logged when Firefox is not registered
+  const wchar_t* finished_message;   // logged after a start; null: none
+  const wchar_t* edit_message;       // logged when the web writer edits a file; null: none
+
+  // The lines, in the order they are written: `base` always; `agent` while
+  // the agent's configuration asks for them (DLP: always, see `web`);
+  // `inline_proxy` after those while the inline proxy is in force; then
+  // `closing`.
+  LineSet base;
+  LineSet agent;
+  LineSet inline_proxy;
+  LineSet closing;
+
+  // Recognition: a line of `marks` anywhere in a file names this mode; else
+  // the first of the library's lines names the mode that leads with it.
+  LineSet marks;
+  LineSet leads;
+};
+
+const ModeRow& RowOf(Mode mode);
+// The row named `name` ("zarn", "tovk", "dlp"), or null.
+const ModeRow* FindMode(std::string_view name);
+
+// Every row, in the order of the enum.
+const ModeRow* ModesBegin();
+const ModeRow* ModesEnd();
+
+// Every line constant any mode writes, and the lines the inline proxy adds.
+LineSet AllModeLines();
+LineSet InlineProxyLines();
+// The base lines of every web mode: a web start takes out those of the
+// other mode, so that switching from one to the other leaves no stale lock.
+LineSet WebBaseLines();
+
+// The mode whose lines `is_own(line)` finds in a file's lines, or nullopt.
+template <typename Lines, typename Matches>
+std::optional<Mode> RecognizeMode(const Lines& lines, Matches matches) {
+  for (const ModeRow* row = ModesBegin(); row != ModesEnd(); ++row) {
+    for (const auto& line : lines) {
+      if (matches(line, row->marks)) return row->mode;
+    }
+  }
+  for (const auto& line : lines) {
+    for (const ModeRow* row = ModesBegin(); row != ModesEnd(); ++row) {
+      if (matches(line, row->leads)) return row->mode;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace pelorin

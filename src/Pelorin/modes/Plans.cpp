@@ -1,0 +1,162 @@
+#include "modes/Plans.h"
+
+#include <utility>
+#include <vector>
+
+#include "autoconfig/CfgContent.h"
+#include "autoconfig/LoaderContent.h"
+#include "autoconfig/LoaderLines.h"
+#include "base/Log.h"
+#include "files/TextConversion.h"
+
+namespace pelorin {
+
+namespace {
+
+bool IsPresent(const FileRead& read) { return read.outcome != FileRead::kMissing; }
+
+void AddFile(ChangeSet& changes, FileRole role, const std::wstring& path, const FileRead& before, Content after) {
+  changes.files.push_back({role, path, &before, std::move(after)});
+}
+
+std::wstring PrefDirOf(const std::wstring& install_dir) { return install_dir + L"\\defaults\\pref\\"; }
+
+// Stale loader lines go from every preference file, so that only the loader
+// file names an autoconfig file. The loader file is left to its writer, which
+// strips it as it writes; returns whether the strip goes through it.
+bool PlanStrips(Inputs& inputs, const std::wstring& install_dir, const std::wstring& loader_path, ChangeSet& changes) {
+  const std::wstring pref_dir = PrefDirOf(install_dir);
+  const PrefNameSet listed = inputs.PrefJsFiles(pref_dir);
+  std::vector<std::wstring> names(listed.begin(), listed.end());
+  names.push_back(kChannelPrefsName);  // after every listed file, whether there or not
+  bool loader_stripped = false;
+  for (const std::wstring& name : names) {
+    const std::wstring path = pref_dir + name;
+    const FileRead& read = inputs.Read(path);
+    if (AsciiLower(path) == AsciiLower(loader_path)) {
+      loader_stripped = IsPresent(read);
+    } else if (std::optional<Content> stripped = StripLoaderLines(read.bytes)) {
+      AddFile(changes, FileRole::kStripped, path, read, std::move(*stripped));
+    }
+  }
+  return loader_stripped;
+}
+
+void PlanWebLoader(Inputs& inputs, const std::wstring& path, const std::wstring& cfg_name, bool replay, bool stripped,
+                   ChangeSet& changes) {
+  const FileRead& read = inputs.Read(path);
+  if (!IsPresent(read)) {
+    // A replay at unload must not bring back a loader file that someone
+    // removed since the start.
+    if (!replay) AddFile(changes, FileRole::kLoader, path, read, NewLoaderFile(FilenameLine(cfg_name)));
+    return;
+  }
+  LoaderEdit edit = EditLoaderFile(read.bytes, FilenameLine(cfg_name), stripped);
+  AddFile(changes, FileRole::kLoader, path, read, std::move(edit.content));
+  // An empty line means nothing foreign was found: an earlier record stays.
+  if (!edit.previous_obscure.empty()) {
+    changes.records.push_back({RecordName::kObscureLine, Utf8ToWide(edit.previous_obscure), FileRole::kLoader});
+  }
+  if (!edit.previous_filename.empty()) {
+    changes.records.push_back({RecordName::kFilenameLine, Utf8ToWide(edit.previous_filename), FileRole::kLoader});
+  }
+}
+
+// The autoconfig file as the mode wants it; false when it already is.
+bool PlanCfgFile(Inputs& inputs, const ModeRow& row, const std::wstring& path, bool agent_config, ChangeSet& changes) {
+  const FileRead& read = inputs.Read(path);
+  const InlineProxyQuestion inline_proxy = [&inputs] { return inputs.InlineProxyEnabled(); };
+  if (IsPresent(read) && CfgHoldsModeLines(read.bytes, row, agent_config, inline_proxy)) return false;
+  AddFile(changes, FileRole::kAutoconfig, path, read,
+          IsPresent(read) ? EditCfgFile(read.bytes, row, agent_config, inline_proxy)
+                          : NewCfgFile(row, agent_config, inline_proxy));
+  changes.records.push_back({RecordName::kCfgPath, path, FileRole::kAutoconfig});
+  return true;
+}
+
+}  // namespace
+
+Plan PlanWebStart(Inputs& inputs, Mode mode, const std::wstring& loader_name, const std::wstring& cfg_name, bool replay,
+                  bool cfg_up_to_date) {
+  Plan plan;
+  const ModeRow& row = RowOf(mode);
+  const std::wstring install_dir = inputs.FirefoxInstallDir();
+  if (install_dir.empty()) {
+    Log(row.not_found_message);
+    plan.result = -1;
+    return plan;
+  }
+  const std::wstring loader = NameOrDefault(loader_name, kDefaultLoaderName);
+  const std::wstring cfg = NameOrDefault(cfg_name, kDefaultCfgName);
+  const std::wstring loader_path = PrefDirOf(install_dir) + loader;
+  const bool stripped = PlanStrips(inputs, install_dir, loader_path, plan.changes);
+  PlanWebLoader(inputs, loader_path, cfg, replay, stripped, plan.changes);
+  // A replay at unload only restores the loader file; the autoconfig file
+  // stays as the host's own start left it.
+  if (replay) return plan;
+  if (cfg_up_to_date) {
+    Log(L"FF config already up to date (flag set)");
+    return plan;
+  }
+  const bool agent_config = inputs.ClientConfigPresent();
+  if (!PlanCfgFile(inputs, row, install_dir + L"\\" + cfg, agent_config, plan.changes)) {
+    Log(L"FF config already up to date (setting flag)");
+    plan.changes.cfg_found_up_to_date = true;
+  }
+  return plan;
+}
+
+Plan PlanDlpStart(Inputs& inputs, const std::wstring& loader_name, const std::wstring& cfg_name) {
+  Plan plan;
+  const ModeRow& row = RowOf(Mode::kDlp);
+  const std::wstring install_dir = inputs.FirefoxInstallDir();
+  if (install_dir.empty()) {
+    Log(row.not_found_message);
+    plan.result = -1;
+    return plan;
+  }
+  // An agent installed with RvClientConfig.qcf does not use DLP mode.
+  if (inputs.RvClientConfigPresent()) return plan;
+  plan.result = 1;
+
+  const std::wstring loader = NameOrDefault(loader_name, kDefaultLoaderName);
+  std::wstring cfg = NameOrDefault(cfg_name, kDefaultCfgName);
+  const std::wstring loader_path = PrefDirOf(install_dir) + loader;
+  const FileRead& read = inputs.Read(loader_path);
+  if (IsPresent(read) && NamesCfgFile(read.bytes, FilenameLine(cfg))) {
+    Log(L"FF extension JS file already updated.");
+  } else {
+    // Only one preference file may name an autoconfig file, or Firefox reads
+    // whichever comes last.
+    const bool stripped = PlanStrips(inputs, install_dir, loader_path, plan.changes);
+    if (!IsPresent(read)) {
+      AddFile(plan.changes, FileRole::kLoader, loader_path, read, NewLoaderFile(FilenameLine(cfg)));
+    } else {
+      DlpLoaderEdit edit = EditDlpLoaderFile(read.bytes, cfg, stripped);
+      if (edit.shared_name) cfg = kDefaultCfgName;
+      AddFile(plan.changes, FileRole::kLoader, loader_path, read, std::move(edit.content));
+    }
+    Log(L"FF extension updated JS file: " + loader);
+  }
+  Log(L"FF extension ff_install_path_");
+  Log(install_dir);
+  if (PlanCfgFile(inputs, row, install_dir + L"\\" + cfg, true, plan.changes)) {
+    Log(L"FF extension updated CFG file: " + cfg);
+  } else {
+    Log(L"FF extension CFG file already updated.");
+  }
+  return plan;
+}
+
+Plan PlanCleanup(Inputs& inputs, bool only_proxy) {
+  Plan plan;
+  const std::wstring path = inputs.RecordedCfgPath();
+  if (path.empty()) return plan;
+  const FileRead& read = inputs.Read(path);
+  // The file is Firefox's, not ours: when the user removed it, it stays gone.
+  if (!IsPresent(read)) return plan;
+  AddFile(plan.changes, FileRole::kAutoconfig, path, read, CleanCfgFile(read.bytes, only_proxy));
+  return plan;
+}
+
+}  // namespace pelorin
