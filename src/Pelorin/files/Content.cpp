@@ -6,6 +6,12 @@ namespace {
 
 constexpr std::string_view kNewline = "\n";
 
+// Whether the line is followed by a "\n" in `text`, the bytes it was cut from.
+bool EndsInNewline(std::string_view text, Line line) {
+  const char* end = line.data() + line.size();
+  return end < text.data() + text.size() && *end == '\n';
+}
+
 }  // namespace
 
 bool Content::Equals(std::string_view bytes) const {

@@ -18,6 +18,9 @@ namespace {
 // because it does not end in ".js".
 constexpr wchar_t kTemporarySuffix[] = L".pelorin-tmp";
 
+// It never ends in ".js": Firefox reads every such file of defaults\pref.
+std::wstring TemporaryPathFor(const std::wstring& path) { return path + kTemporarySuffix; }
+
 bool PrintFailure(const char* step, const std::wstring& path, DWORD error) {
   PrintWriteFailure(step, path, error);
   return false;
@@ -225,8 +228,6 @@ std::optional<std::string> TryReadFileContentW(const std::wstring& path) {
   if (read.outcome != FileRead::kRead) return std::nullopt;
   return std::move(read.bytes);
 }
-
-std::wstring TemporaryPathFor(const std::wstring& path) { return path + kTemporarySuffix; }
 
 void LeftoverRemover::RemoveFor(const std::wstring& path) {
   const std::wstring folder = FolderOf(path);

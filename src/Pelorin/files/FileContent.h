@@ -42,10 +42,6 @@ FileRead ReadWholeFile(const std::wstring& path);
 // "SetFileContentW: <step> <target> failed with error <code>".
 bool SetFileContentW(const std::wstring& path, const Content& content);
 
-// The temporary file that SetFileContentW writes for `path`. It never ends in
-// ".js": Firefox reads every such file of defaults\pref.
-std::wstring TemporaryPathFor(const std::wstring& path);
-
 // "SetFileContentW: <step> <target> failed with error <code>" on standard
 // output.
 void PrintWriteFailure(const char* step, const std::wstring& path, unsigned long error);

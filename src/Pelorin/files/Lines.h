@@ -66,12 +66,6 @@ void ForEachLine(std::string_view text, Visit&& visit) {
 // The same pieces as a list, for a reader that goes back and forth.
 LineList SplitLines(std::string_view text);
 
-// Whether the line is followed by a "\n" in `text`, the bytes it was cut from.
-inline bool EndsInNewline(std::string_view text, Line line) {
-  const char* end = line.data() + line.size();
-  return end < text.data() + text.size() && *end == '\n';
-}
-
 // Every offset at which `needle` (two bytes or more, no "\n") starts in
 // `text`, in order.
 std::vector<size_t> FindAll(std::string_view text, std::string_view needle);

@@ -14,14 +14,14 @@ bool service_state_query::ensure_open() {
 }
 
 service_result service_state_query::is_running() {
-  if (!ensure_open()) return {false, true};
+  if (!ensure_open()) return {false};
   SERVICE_STATUS_PROCESS status = {};
   DWORD needed = 0;
   if (!QueryServiceStatusEx(service_.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
                             &needed)) {
-    return {false, true};
+    return {false};
   }
-  return {status.dwCurrentState == SERVICE_RUNNING, false};
+  return {status.dwCurrentState == SERVICE_RUNNING};
 }
 
 }  // namespace pelorin

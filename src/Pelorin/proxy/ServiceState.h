@@ -15,18 +15,18 @@ namespace pelorin {
 // The manager's handle and the service's close the same way.
 using service_handle = unique_sc_handle;
 
-// `value` is false whenever `failed` is true.
+// A failure answers false: whoever asks only needs to know whether the
+// service runs.
 struct service_result {
   bool value = false;
-  bool failed = false;
 };
 
 class service_state_query {
  public:
   explicit service_state_query(std::wstring name);
 
-  // True when the service is in SERVICE_RUNNING; pending and paused are not.
-  // Fails when the manager or the service cannot be opened or asked.
+  // True when the service is in SERVICE_RUNNING; pending and paused are not,
+  // nor a manager or service that cannot be opened or asked.
   service_result is_running();
 
  private:
