@@ -1,4 +1,7 @@
 // pelorinctl: its command line, exit codes and what each command prints.
+#include <filesystem>
+#include <map>
+
 #include "CfgText.h"
 #include "CtlRunner.h"
 
@@ -15,6 +18,14 @@ TEST_F(Ctl, ExitCodesAndWhatEachCommandPrints) {
       {L"frobnicate", 2, "pelorinctl: The following argument was not expected: frobnicate\n"},
       {L"start fast", 2, "pelorinctl: mode: fast not in {zarn,tovk,dlp}\n"},
       {L"start tovk --cfg --uninitialize", 2, "pelorinctl: --cfg: a file name, not an option, is needed\n"},
+      {L"start tovk --dry-run --uninitialize", 2, "pelorinctl: --uninitialize excludes --dry-run\n"},
+      {L"cleanup --uninitialize", 2, "pelorinctl: The following argument was not expected: --uninitialize\n"},
+      {L"check --mode=web", 2, "pelorinctl: --mode: web not in {zarn,tovk,dlp}\n"},
+      {L"start ZARN --dry-run", 1,
+       "Mode:                    zarn\nLoader file name:        (default)\nAutoconfig file name:    (default)\n"
+       "Result:                  -1\nOutcome:                 dry run: nothing written\n"
+       "Planned file changes:    (none)\nPlanned registry values: (none)\n"
+       "pelorinctl: PelorinZARNFFStart would return -1 (Firefox not found)\n"},
       {L"--version", 0, "Pelorin.dll " PELORIN_PROJECT_VERSION "\n"},
       {L"status", 0,
        "Firefox install directory: (not found)\nFirst preference file:     (none)\n"
@@ -56,6 +67,81 @@ TEST_F(Ctl, StartListsTheFilesItCreatedAndVerbosePrintsThisRunsRecords) {
   for (const auto& record : json["log"].GetArray()) records += record.GetString() + std::string("\n");
   EXPECT_EQ(records.find("[1:2]"), std::string::npos) << records;
   EXPECT_NE(records.find(finished, records.find(finished) + 1), std::string::npos) << records;
+}
+
+// The modified time of every file below `dir`, with its bytes.
+std::map<std::wstring, std::pair<std::string, long long>> Snapshot(const std::wstring& dir) {
+  std::map<std::wstring, std::pair<std::string, long long>> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+    if (!entry.is_regular_file()) continue;
+    files[entry.path().wstring()] = {ReadBytes(entry.path().wstring()),
+                                     static_cast<long long>(entry.last_write_time().time_since_epoch().count())};
+  }
+  return files;
+}
+
+// A dry run decides as the start would and writes nothing: the same bytes
+// and times, the same registry; once the start has run, nothing is left.
+TEST_F(Ctl, DryRunShowsTheChangeAndWritesNothing) {
+  FirefoxInstall firefox;
+  firefox.Register(registry_);
+  AgentInstall agent(registry_);
+  WriteBytes(firefox.pref(L"!.js"), "// mine\n" + PrefFilename("old.cfg") + "\n");
+  const auto before = Snapshot(firefox.dir());
+  CtlRun run = Run(L"start tovk --dry-run");
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(Snapshot(firefox.dir()), before);
+  EXPECT_FALSE(registry_.ReadString(kAgentCommonKey, L"FFCFG"));
+  EXPECT_FALSE(FileExists(log_path()));
+  const std::string loader = Narrow(firefox.pref(L"!.js"));
+  const std::string cfg = Narrow(firefox.file(L"cv_mozilla_V2N.cfg"));
+  EXPECT_NE(run.out.find("  " + loader + ": modified\n    --- " + loader + "\n    +++ " + loader +
+                         "\n    @@ -1,2 +1,3 @@\n     // mine\n    -" + PrefFilename("old.cfg") + "\n    +" +
+                         kPrefObscure + "\n    +" + PrefFilename("cv_mozilla_V2N.cfg") + "\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(
+      run.out.find("  " + cfg + ": created\n    --- /dev/null\n    +++ " + cfg + "\n    @@ -0,0 +1,4 @@\n    +//\n"),
+      std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("  FFCFG: (not set) -> " + cfg + "\n"), std::string::npos) << run.out;
+
+  EXPECT_EQ(Run(L"start tovk").exit_code, 0);
+  rapidjson::Document json = Json(Run(L"--json start tovk --dry-run").out);
+  EXPECT_EQ(json["planned_files"].Size() + json["planned_registry_values"].Size(), 0u);
+  json = Json(Run(L"--json cleanup --only-proxy --dry-run").out);
+  ASSERT_EQ(json["planned_files"].Size(), 1u);
+  EXPECT_EQ(std::string(json["planned_files"][0]["diff"][4].GetString()), "-" + kCfgProxyType);
+}
+
+// A file the library could not write is reported with its step and error
+// and not as changed, and the run fails; the records still name the files
+// that hold the locks, so the cleanup still finds them.
+TEST_F(Ctl, AFailedWriteIsReportedAndTheRecordsStay) {
+  FirefoxInstall firefox;
+  firefox.Register(registry_);
+  AgentInstall agent(registry_);
+  EXPECT_EQ(Run(L"start tovk --cfg a.cfg").exit_code, 0);
+  const std::string loader = ReadBytes(firefox.pref(L"!.js"));
+  MakeDirectory(firefox.file(L"b.cfg"));
+  CtlRun run = Run(L"--json start tovk --cfg b.cfg");
+  EXPECT_EQ(run.exit_code, 1);
+  const std::string b = Narrow(firefox.file(L"b.cfg"));
+  EXPECT_EQ(run.err, "SetFileContentW: MoveFileEx " + b +
+                         " failed with error 183\n"
+                         "pelorinctl: PelorinTOVKFFStart: 1 file(s) not written\n");
+  rapidjson::Document json = Json(run.out);
+  EXPECT_EQ(std::string(json["outcome"].GetString()), "failed: 1 file(s) not written");
+  EXPECT_EQ(json["changed_files"].MemberCount() + json["changed_registry_values"].MemberCount(), 0u);
+  ASSERT_EQ(json["failed_files"].Size(), 1u);
+  EXPECT_EQ(std::string(json["failed_files"][0]["path"].GetString()) + " " +
+                json["failed_files"][0]["step"].GetString() + " " +
+                std::to_string(json["failed_files"][0]["error"].GetInt()),
+            b + " MoveFileEx 183");
+  EXPECT_EQ(ReadBytes(firefox.pref(L"!.js")), loader);
+  EXPECT_EQ(registry_.ReadString(kAgentCommonKey, L"FFCFG"), firefox.file(L"a.cfg"));
+  EXPECT_EQ(Run(L"cleanup").exit_code, 0);
+  EXPECT_EQ(ReadBytes(firefox.file(L"a.cfg")), "//\n");
 }
 
 TEST_F(Ctl, CleanupPrintsTheFileItChanged) {

@@ -1,0 +1,92 @@
+// The operations' inputs as a test's table sets them: files by their path in
+// a made-up Firefox folder, and the answers of the registry, the agent's
+// folder and the inline-proxy check. No file system, registry or service.
+#pragma once
+
+#include <cwctype>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/Log.h"
+#include "modes/Inputs.h"
+
+namespace testing_support {
+
+inline constexpr wchar_t kFakeFirefox[] = L"C:\\Firefox";
+// Stands for a file that is there but cannot be read whole.
+inline const std::string kUnreadable = "(unreadable)";
+// Logged where the inline proxy is asked, as the real check logs each asking.
+inline const std::wstring kProxyAsked = L"(inline proxy asked)";
+
+// "defaults\\pref\\!.js" and the like, below the Firefox folder.
+using Files = std::map<std::wstring, std::string>;
+
+struct FakeInputs : pelorin::Inputs {
+  Files files;
+  bool registered = true;
+  bool client_config = false;
+  bool rv_config = false;
+  bool inline_proxy = false;
+  std::wstring recorded_cfg;  // FFCFG below the folder; empty: not set
+  std::wstring install = kFakeFirefox;
+
+  std::wstring Path(const std::wstring& relative) const { return install + L"\\" + relative; }
+  static std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+  }
+
+  std::wstring FirefoxInstallDir() override { return registered ? install : L""; }
+  // Every *.js file of the folder but channel-prefs.js, lower-cased.
+  pelorin::PrefNameSet PrefJsFiles(const std::wstring& pref_dir) override {
+    pelorin::PrefNameSet names;
+    for (const auto& [relative, bytes] : files) {
+      const std::wstring path = Lower(Path(relative));
+      if (path.rfind(Lower(pref_dir), 0) != 0 || path.size() < 3 || path.compare(path.size() - 3, 3, L".js") != 0) {
+        continue;
+      }
+      if (path.substr(pref_dir.size()) != L"channel-prefs.js") names.insert(path.substr(pref_dir.size()));
+    }
+    return names;
+  }
+  const pelorin::FileRead& Read(const std::wstring& path) override {
+    std::unique_ptr<pelorin::FileRead>& read = reads_[Lower(path)];
+    if (read) return *read;
+    read = std::make_unique<pelorin::FileRead>();
+    for (const auto& [relative, bytes] : files) {
+      if (Lower(Path(relative)) != Lower(path)) continue;
+      read->outcome = bytes == kUnreadable ? pelorin::FileRead::kUnreadable : pelorin::FileRead::kRead;
+      read->bytes = bytes == kUnreadable ? "" : bytes;
+      read->error = bytes == kUnreadable ? ERROR_LOCK_VIOLATION : 0;
+    }
+    return *read;
+  }
+  bool ClientConfigPresent() override { return client_config; }
+  bool RvClientConfigPresent() override { return rv_config; }
+  bool InlineProxyEnabled() override {
+    pelorin::Log(kProxyAsked.c_str());
+    return inline_proxy;
+  }
+  std::wstring RecordedCfgPath() override { return recorded_cfg.empty() ? L"" : Path(recorded_cfg); }
+
+ private:
+  std::map<std::wstring, std::unique_ptr<pelorin::FileRead>> reads_;
+};
+
+// The messages logged while alive.
+class LogRecorder {
+ public:
+  LogRecorder() {
+    Messages().clear();
+    pelorin::SetLogFunction([](const wchar_t* message) { Messages().push_back(message); });
+  }
+  ~LogRecorder() { pelorin::SetLogFunction(nullptr); }
+  static std::vector<std::wstring>& Messages() {
+    static std::vector<std::wstring> messages;
+    return messages;
+  }
+};
+
+}  // namespace testing_support

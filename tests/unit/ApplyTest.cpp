@@ -1,0 +1,89 @@
+// The applier on real files and the agent's key: the autoconfig file, then
+// the loader file, then the strips; the first failure stops the writes; each
+// record is written, as REG_SZ with its terminator, only once its file is in
+// place.
+#include <gtest/gtest.h>
+
+#include "CfgText.h"
+#include "FakeInputs.h"
+#include "Sandboxes.h"
+#include "modes/Apply.h"
+#include "modes/Plans.h"
+
+using namespace testing_support;
+
+namespace {
+
+// The value's type and its data as stored; type 0 when missing.
+std::pair<DWORD, std::string> RawValue(const wchar_t* name) {
+  DWORD type = 0;
+  DWORD bytes = 0;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, kAgentCommonKey, name, RRF_RT_ANY, &type, nullptr, &bytes) != ERROR_SUCCESS) {
+    return {0, ""};
+  }
+  std::string data(bytes, '\0');
+  RegGetValueW(HKEY_LOCAL_MACHINE, kAgentCommonKey, name, RRF_RT_ANY, &type, &data[0], &bytes);
+  return {type, data};
+}
+
+TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
+  const std::wstring loader = L"defaults\\pref\\loader.txt";  // not stripped, so its foreign line is recorded
+  const std::wstring prefs = L"defaults\\pref\\prefs.js";
+  const std::wstring cfg = L"cv_mozilla_V2N.cfg";
+  const std::string foreign = "pref(\"general.config.filename\", \"\xE7\x81\xAB.cfg\");";
+  const struct {
+    std::wstring blocked;  // a folder where this file goes: its write fails
+    std::vector<std::wstring> written;
+    bool cfg_recorded, line_recorded;
+  } rows[] = {
+      {L"", {cfg, loader, prefs}, true, true},
+      {cfg, {}, false, false},
+      {loader, {cfg}, true, false},
+      {prefs, {cfg, loader}, true, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(Narrow(row.blocked));
+    RegistrySandbox registry;
+    AgentInstall agent(registry);
+    registry.SetDword(kAgentCommonKey, L"FFJSFile", 7);  // replaced, not merged: its type goes too
+    FirefoxInstall firefox;
+    FakeInputs inputs;
+    inputs.install = firefox.dir();
+    inputs.files = {{loader, foreign + "\n"}, {prefs, PrefFilename("cv_mozilla_zarn.cfg") + "\n"}};
+    if (!row.blocked.empty()) MakeDirectory(firefox.file(row.blocked));
+    LogRecorder log;
+    const pelorin::Plan plan = pelorin::PlanWebStart(inputs, pelorin::Mode::kTovk, L"loader.txt", L"", false, false);
+    LogRecorder::Messages().clear();
+    pelorin::Apply(plan.changes, {});
+    for (const std::wstring& file : {cfg, loader, prefs}) {
+      const bool written = std::count(row.written.begin(), row.written.end(), file) != 0;
+      EXPECT_EQ(FileExists(firefox.file(file)), written) << Narrow(file);
+    }
+    const std::wstring path = firefox.file(cfg);
+    EXPECT_EQ(RawValue(L"FFCFG"), row.cfg_recorded ? std::make_pair(DWORD{REG_SZ}, Utf16Bytes(path + L'\0'))
+                                                   : std::make_pair(DWORD{0}, std::string()));
+    EXPECT_EQ(LogRecorder::Messages(),
+              row.cfg_recorded ? std::vector<std::wstring>{L"SaveCurrentCFGFilePath"} : std::vector<std::wstring>{});
+    const std::wstring line = L"pref(\"general.config.filename\", \"\u706b.cfg\");";
+    EXPECT_EQ(RawValue(L"FFJSFile"), row.line_recorded ? std::make_pair(DWORD{REG_SZ}, Utf16Bytes(line + L'\0'))
+                                                       : std::make_pair(DWORD{REG_DWORD}, std::string("\7\0\0\0", 4)));
+  }
+}
+
+// The agent's key is its installer's: without it nothing is recorded, and it
+// is not created.
+TEST(Apply, NoRecordWithoutTheAgentsKey) {
+  RegistrySandbox registry;
+  FirefoxInstall firefox;
+  FakeInputs inputs;
+  inputs.install = firefox.dir();
+  LogRecorder log;
+  pelorin::Apply(pelorin::PlanWebStart(inputs, pelorin::Mode::kZarn, L"", L"", false, false).changes, {});
+  EXPECT_TRUE(FileExists(firefox.file(L"cv_mozilla_V2N.cfg")));
+  EXPECT_EQ(RawValue(L"FFCFG").first, 0u);
+  pelorin::unique_hkey key;
+  EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, key.put()), ERROR_SUCCESS);
+  EXPECT_EQ(LogRecorder::Messages(), std::vector<std::wstring>{});
+}
+
+}  // namespace
