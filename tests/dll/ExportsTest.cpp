@@ -8,7 +8,6 @@
 
 #include "Capture.h"
 #include "CfgText.h"
-#include "NetworkService.h"
 #include "Scene.h"
 
 using namespace testing_support;
@@ -78,8 +77,10 @@ TEST(WebStarts, WithoutFirefoxTheStartsOnlyLog) {
   dll.Initialize();
   EXPECT_EQ(dll.TovkStart(nullptr, L"", L"", 0), -1);
   EXPECT_EQ(dll.DlpStart(nullptr, L"", L""), -1);
+  EXPECT_EQ(dll.InlineProxyEnabled(), 0);  // no network service in this prefix
   EXPECT_FALSE(FileExists(firefox.pref(L"!.js")) || FileExists(firefox.file(L"cv_mozilla_V2N.cfg")));
-  const Messages expected{L"PelorinTOVKFFStart firefox install path is empty.", L"firefox install path is empty."};
+  const Messages expected{L"PelorinTOVKFFStart firefox install path is empty.", L"firefox install path is empty.",
+                          L"NetworkProxy service is NOT running"};
   EXPECT_EQ(OrlixDouble::Messages(), expected);
   for (const LogRecord& record : OrlixDouble::Records()) {
     EXPECT_EQ(record.source_path + L"|" + record.function, L"src/Pelorin/Pelorin.cpp|pelorin_debugf");
@@ -151,49 +152,6 @@ TEST(VersionAndCfg, ReportsTheLoaderFileAndTheCfgItNames) {
   WriteBytes(firefox.pref(L"!.js"), PrefFilename("cv_mozilla_zarn.cfg") + "\n");  // fails unless pref was created
   EXPECT_EQ(dll.GetFFVersionAndCfg(L"id", &loader, &cfg), 1);
   EXPECT_EQ(loader + L"|" + cfg, L"!.js|cv_mozilla_zarn.cfg");
-}
-
-// Rows without a running service or a policy text log why they fail; a policy text is parsed silently.
-TEST(InlineProxy, ServicePolicyAndDecision) {
-  const std::wstring blocked = kBlockDlpAddOn;
-  const std::wstring unreadable = L"Failed to read ExtensionSettings registry value.";
-  const std::wstring dlp = L"dlp@tervia.com";
-  auto entry = [](const std::wstring& id, const std::wstring& mode) {
-    return L"\"" + id + L"\":{\"installation_mode\":\"" + mode + L"\"}";
-  };
-  enum { kNoService, kNoKey, kNoValue, kText };
-  struct Case {
-    int setup;
-    std::wstring json;
-    int32_t answer;
-    Messages messages;
-  };
-  const Case cases[] = {
-      {kNoService, blocked, 0, {L"NetworkProxy service is NOT running"}},
-      {kNoKey, L"", 0, {L"Unable to open registry ExtensionSettings."}},
-      {kNoValue, L"", 0, {unreadable}},
-      {kText, blocked, 1, {}},
-      {kText, L"{" + entry(dlp, L"force_blocked_now") + L"}", 1, {}},
-      {kText, L"{" + entry(dlp, L"Blocked") + L"}", 0, {}},
-      {kText, L"{" + entry(L"DLP@tervia.com", L"blocked") + L"}", 0, {}},
-      {kText, L"{" + entry(dlp, L"allowed") + L"," + entry(dlp, L"blocked") + L"}", 0, {}},
-      {kText, L"{" + entry(dlp, L"blocked") + L"," + entry(dlp, L"allowed") + L"}", 1, {}},
-      {kText, L"installation_mode blocked", 0, {}},
-      {kText, std::wstring(100000, L'[') + std::wstring(100000, L']'), 0, {}},
-  };
-  std::unique_ptr<NetworkService> service;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "row " << &c - cases);
-    if (c.setup == kNoService) NetworkService::Remove();
-    if (c.setup != kNoService && !service) (service = std::make_unique<NetworkService>())->Start();
-    RegistrySandbox registry;
-    if (c.setup == kNoValue) registry.CreateKey(kFirefoxPolicyKey);
-    if (!c.json.empty()) SetExtensionSettings(registry, c.json);
-    PelorinDll dll;
-    dll.Initialize();
-    EXPECT_EQ(dll.InlineProxyEnabled(), c.answer);
-    EXPECT_EQ(OrlixDouble::Messages(), c.messages);
-  }
 }
 
 // The file behind a path: a rewrite swaps in another file, even with the same bytes.

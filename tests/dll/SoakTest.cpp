@@ -6,7 +6,6 @@
 #include <atomic>
 #include <utility>
 
-#include "NetworkService.h"
 #include "Scene.h"
 
 using namespace testing_support;
@@ -91,9 +90,6 @@ std::pair<long long, long long> HandlesAndPrivateBytes() {
 
 TEST(Soak, CyclesGiveBackWhatTheyTake) {
   Soak soak;
-  NetworkService service;  // the proxy check then reads and parses the policy each time
-  service.Start();
-  SetExtensionSettings(soak.registry, L"{\"dlp@tervia.com\":{\"installation_mode\":\"allowed\"}}");
   // Each file read in a cycle is 64 KB: one kept per call is 25 MB.
   const std::string big = kForeign + std::string(64 * 1024, 'x') + "\n";
   WriteBytes(soak.cfg(), big);
