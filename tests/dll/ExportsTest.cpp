@@ -18,18 +18,9 @@ using Messages = std::vector<std::wstring>;
 enum WebMode { kZarn, kTovk };  // direct or proxy-connect start
 const std::wstring kFinished = L"Finished TOVK FF extension operation.\r\n";
 const std::wstring kSaved = L"SaveCurrentCFGFilePath";
-const std::wstring kPush = L"FF config all_lines.push_back";
-const std::wstring kPushDlp = L"FF config all_lines.push_back for DLP";
 const std::wstring kSettingFlag = L"FF config already up to date (setting flag)";
-const std::string kScopes = kCfgAutoDisableScopes + "\n" + kCfgEnabledScopes + "\n";
-const std::string kProxy = kCfgProxyType + "\n" + kCfgNoProxies + "\n";
-const std::string kCerts = kCfgPkix + "\n" + kCfgBuiltinCerts + "\n";
-// A web start's lines in a file of its own.
-std::string Base(WebMode mode) {
-  const std::string common = kProxy + kCfgEnterpriseRoots + "\n";
-  if (mode == kZarn) return kCerts + common;
-  return common;
-}
+const std::string kTovkLines = kCfgProxyType + "\n" + kCfgNoProxies + "\n" + kCfgEnterpriseRoots + "\n";
+const std::string kZarnLines = kCfgPkix + "\n" + kCfgBuiltinCerts + "\n" + kTovkLines;
 std::string Loader(const std::string& cfg_name) { return kPrefObscure + "\n" + PrefFilename(cfg_name) + "\n"; }
 const std::string kV2nLoader = Loader("cv_mozilla_V2N.cfg");
 
@@ -56,14 +47,14 @@ long Replays(Scene& scene) {
 
 TEST(AutoconfigWriter, FileFoundUpToDateStopsEveryWriteUntilUnload) {
   Scene scene;
-  WriteBytes(scene.cfg(), "//\n" + Base(kTovk));
+  WriteBytes(scene.cfg(), "//\n" + kTovkLines);
   EXPECT_EQ(Start(scene, kTovk), Messages{kSettingFlag});
   EXPECT_EQ(Start(scene, kZarn, L"other.cfg"), Messages{L"FF config already up to date (flag set)"});
-  EXPECT_EQ(ReadBytes(scene.cfg()), "//\n" + Base(kTovk));
+  EXPECT_EQ(ReadBytes(scene.cfg()), "//\n" + kTovkLines);
   EXPECT_FALSE(FileExists(scene.firefox.file(L"other.cfg")));
   scene.Reload();
   EXPECT_EQ(Start(scene, kZarn), Messages{kSaved});
-  EXPECT_EQ(ReadBytes(scene.cfg()), "//\n" + Base(kZarn));
+  EXPECT_EQ(ReadBytes(scene.cfg()), "//\n" + kZarnLines);
 }
 
 // The log sink gets five arguments per call with a fixed origin; messages
@@ -181,7 +172,7 @@ std::string Perform(Scene& scene, Call call) {
 // A start that finds its files up to date writes none of them, leaves a
 // foreign file it reads byte for byte, and removes what a killed process left.
 TEST(UpToDate, RepeatedStartWritesNothing) {
-  for (Call start : {Call::kZarn, Call::kTovk, Call::kDlp}) {
+  for (Call start : {Call::kZarn, Call::kDlp}) {
     SCOPED_TRACE(static_cast<int>(start));
     Scene scene;
     scene.agent.AddFile(L"ClientConfig.qcf");
@@ -224,9 +215,10 @@ TEST(Unwritable, TargetsStayAsTheyWere) {
     const char* step;  // printed with the target's name and the error; null: nothing printed
     int error;
   } cases[] = {
-      {false, false, Call::kZarn, "ReadFile", 32},  {false, false, Call::kCleanUp, "ReadFile", 32},
-      {false, true, Call::kDlp, "ReadFile", 32},    {true, false, Call::kDlp, "MoveFileEx", 183},
-      {true, true, Call::kZarn, "MoveFileEx", 183}, {true, false, Call::kCleanUp, nullptr, 0},
+      {false, false, Call::kZarn, "ReadFile", 32},
+      {false, true, Call::kDlp, "ReadFile", 32},
+      {true, true, Call::kZarn, "MoveFileEx", 183},
+      {true, false, Call::kCleanUp, nullptr, 0},
   };
   for (const auto& c : cases) {
     Scene scene;
@@ -261,7 +253,7 @@ TEST(Unusual, InstallFolderWithAccentsAndCjk) {
   EXPECT_EQ(scene.dll->InstallPath(), scene.firefox.dir());
   EXPECT_EQ(Perform(scene, Call::kZarn), "0");
   EXPECT_EQ(ReadBytes(scene.loader()), kV2nLoader);
-  EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n" + Base(kZarn));
+  EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n" + kZarnLines);
   EXPECT_EQ(Perform(scene, Call::kCleanUp), "0");  // through the non-ASCII path saved in FFCFG
   EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n");
 }

@@ -51,7 +51,7 @@ TEST(ForeignLines, SurviveRandomOperations) {
   };
   for (int i = 0; i < 30; ++i) user_edit(files[pick(std::size(files))]);
   std::string steps;
-  for (int step = 1; step <= 2000; ++step) {
+  for (int step = 1; step <= 1200; ++step) {
     const std::wstring& js = loader_names[pick(3)];
     const std::wstring& cfg = cfg_names[pick(3)];
     const TovkStartParams params{step % 2 ? L"a" : L"b", L"", L""};

@@ -127,7 +127,7 @@ TEST(Kill, EveryKillLeavesOldOrNewBytesAndTheNextStartRemovesTheRest) {
   // and after a start its five lines below them; the loader file, made stale
   // again before each child so that its first start rewrites it too.
   std::string cleaned = "//\n";
-  for (int number = 0; number < 1000000; ++number) {
+  for (int number = 0; number < 80000; ++number) {
     cleaned += "pref(\"user.setting" + std::to_string(number) + "\", \"a value of some length\");\n";
   }
   const std::string started = cleaned + kCfgPkix + "\n" + kCfgBuiltinCerts + "\n" + kCfgProxyType + "\n" +

@@ -171,6 +171,14 @@ TEST(WebStartPlan, LoaderAndPreferenceFiles) {
        {{custom_named, kV2nLoader}},
        {L"loader " + custom_named},
        {L"FFObscure=pref(\"general.config.obscure_value\", 1); after loader"}},
+      // The library's own filename line is not recorded; a line naming one
+      // of its files goes, even in a comment.
+      {false,
+       L"loader.txt",
+       {{loader_txt, PrefFilename("cv_mozilla_V2N.cfg") + "\n// old \"cv_mozilla_dlp.cfg\" note\n// mine\n"}},
+       {{loader_txt, "// mine\n" + kV2nLoader}},
+       {L"loader " + loader_txt},
+       {}},
       // Someone else's file without the library's lines stays byte for byte.
       {false, L"", {{kLoader, kV2nLoader}, {prefs, "pref(\"b\", 2);\n\n\npref(\"c\", 3);"}}, {}, {}, {}},
   };

@@ -110,21 +110,20 @@ struct StaleInstall {
                                            firefox.pref(L"channel-prefs.js"), firefox.file(L"cv_mozilla_V2N.cfg")};
 };
 
-int32_t CleanUp(bool only_proxy) {
-  pelorin::UninstallCleanUp(only_proxy);
+int32_t CleanUp() {
+  pelorin::UninstallCleanUp(false);
   return 0;
 }
 
+// One operation of each writer.
 const struct {
   const char* name;
   std::function<int32_t()> run;
   int32_t usual_result;
 } kOperations[] = {
     {"ZARN start", [] { return pelorin::StartWeb(pelorin::Mode::kZarn, {}, L"", L"", false); }, 0},
-    {"TOVK start", [] { return pelorin::StartWeb(pelorin::Mode::kTovk, {}, L"", L"", false); }, 0},
     {"DLP start", [] { return pelorin::StartDlp(L"", L""); }, 1},
-    {"cleanup", [] { return CleanUp(false); }, 0},
-    {"proxy-only cleanup", [] { return CleanUp(true); }, 0},
+    {"cleanup", CleanUp, 0},
 };
 
 TEST(WriteFaults, EveryFileIsOldOrNewWhicheverStepFails) {
