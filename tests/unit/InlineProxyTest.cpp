@@ -1,17 +1,15 @@
 // Whether the inline proxy is in force: the network service's state, asked of
-// a Service Control Manager faked through the import table, and Firefox's
+// a Service Control Manager faked through the import table, then Firefox's
 // ExtensionSettings policy in the registry.
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <utility>
 #include <vector>
 
 #include "FakeInputs.h"
 #include "ImportSlot.h"
 #include "Registry.h"
 #include "proxy/InlineProxy.h"
-#include "proxy/ServiceState.h"
 
 using namespace testing_support;
 // The library is linked into this executable: its calls go through these slots.
@@ -22,45 +20,43 @@ extern "C" decltype(&CloseServiceHandle) __imp_CloseServiceHandle;
 
 namespace {
 
-// What the faked manager answers; 0 for an open that succeeds.
-struct Scm {
-  static inline DWORD manager_error = 0, service_error = 0, query_error = 0, state = SERVICE_RUNNING;
-  static inline std::vector<uintptr_t> closed;
+// The faked manager's answers: handle 1 is the manager, 2 the service; an
+// error of 0 lets that call succeed.
+DWORD g_manager_error, g_service_error, g_query_error, g_state;
+std::vector<uintptr_t> g_closed;
 
-  static SC_HANDLE Handle(uintptr_t value) { return reinterpret_cast<SC_HANDLE>(value); }
-  static SC_HANDLE WINAPI OpenManager(LPCWSTR, LPCWSTR, DWORD) {
-    SetLastError(manager_error);
-    return manager_error == 0 ? Handle(1) : nullptr;
+SC_HANDLE WINAPI OpenManager(LPCWSTR, LPCWSTR, DWORD) {
+  SetLastError(g_manager_error);
+  return g_manager_error == 0 ? reinterpret_cast<SC_HANDLE>(1) : nullptr;
+}
+SC_HANDLE WINAPI OpenService(SC_HANDLE manager, LPCWSTR name, DWORD) {
+  SetLastError(g_service_error);
+  const bool opened = reinterpret_cast<uintptr_t>(manager) == 1 && std::wstring(name) == L"cvtelonetworksvc";
+  return opened && g_service_error == 0 ? reinterpret_cast<SC_HANDLE>(2) : nullptr;
+}
+BOOL WINAPI Query(SC_HANDLE service, SC_STATUS_TYPE, BYTE* status, DWORD size, DWORD*) {
+  SetLastError(g_query_error);
+  if (reinterpret_cast<uintptr_t>(service) != 2 || size < sizeof(SERVICE_STATUS_PROCESS) || g_query_error != 0) {
+    return FALSE;
   }
-  static SC_HANDLE WINAPI OpenService(SC_HANDLE manager, LPCWSTR name, DWORD) {
-    SetLastError(service_error);
-    return manager == Handle(1) && std::wstring(name) == L"cvtelonetworksvc" && service_error == 0 ? Handle(2)
-                                                                                                   : nullptr;
-  }
-  static BOOL WINAPI Query(SC_HANDLE service, SC_STATUS_TYPE, BYTE* buffer, DWORD size, DWORD*) {
-    if (service != Handle(2) || size < sizeof(SERVICE_STATUS_PROCESS) || query_error != 0) {
-      SetLastError(query_error);
-      return FALSE;
-    }
-    reinterpret_cast<SERVICE_STATUS_PROCESS*>(buffer)->dwCurrentState = state;
-    return TRUE;
-  }
-  static BOOL WINAPI Close(SC_HANDLE handle) {
-    closed.push_back(reinterpret_cast<uintptr_t>(handle));
-    return TRUE;
-  }
-};
+  reinterpret_cast<SERVICE_STATUS_PROCESS*>(status)->dwCurrentState = g_state;
+  return TRUE;
+}
+BOOL WINAPI Close(SC_HANDLE handle) {
+  g_closed.push_back(reinterpret_cast<uintptr_t>(handle));
+  return TRUE;
+}
 
-// The fake manager in place for one scope, however the scope ends.
+// The fake manager in place for one scope, however the scope ends; it
+// answers that the service runs.
 struct FakeScm {
   FakeScm() {
-    Scm::manager_error = Scm::service_error = Scm::query_error = 0;
-    Scm::state = SERVICE_RUNNING;
-    Scm::closed.clear();
+    g_manager_error = g_service_error = g_query_error = 0;
+    g_state = SERVICE_RUNNING;
+    g_closed.clear();
     Swap();
   }
   ~FakeScm() { Swap(); }
-  // The slots are read-only once loaded.
   void Swap() {
     open_manager = Exchange(__imp_OpenSCManagerW, open_manager);
     open_service = Exchange(__imp_OpenServiceW, open_service);
@@ -73,92 +69,79 @@ struct FakeScm {
     SetImportSlot(slot, function);
     return old;
   }
-  decltype(&OpenSCManagerW) open_manager = &Scm::OpenManager;
-  decltype(&OpenServiceW) open_service = &Scm::OpenService;
-  decltype(&QueryServiceStatusEx) query = &Scm::Query;
-  decltype(&CloseServiceHandle) close = &Scm::Close;
+  decltype(&OpenSCManagerW) open_manager = &OpenManager;
+  decltype(&OpenServiceW) open_service = &OpenService;
+  decltype(&QueryServiceStatusEx) query = &Query;
+  decltype(&CloseServiceHandle) close = &Close;
 };
 
 // Only SERVICE_RUNNING is running: pending and paused states are not, nor a
-// manager or a service that cannot be opened or asked. Every handle opened
-// is closed, the service's before the manager's.
-TEST(ServiceState, OnlyARunningServiceRuns) {
-  const struct {
-    DWORD manager_error, service_error, query_error, state;
-    bool running;
-    std::vector<uintptr_t> closed;
-  } rows[] = {
-      {0, 0, 0, SERVICE_RUNNING, true, {2, 1}},
-      {0, 0, 0, SERVICE_STOPPED, false, {2, 1}},
-      {0, 0, 0, SERVICE_START_PENDING, false, {2, 1}},
-      {0, 0, 0, SERVICE_STOP_PENDING, false, {2, 1}},
-      {0, 0, 0, SERVICE_CONTINUE_PENDING, false, {2, 1}},
-      {0, 0, 0, SERVICE_PAUSE_PENDING, false, {2, 1}},
-      {0, 0, 0, SERVICE_PAUSED, false, {2, 1}},
-      {ERROR_ACCESS_DENIED, 0, 0, SERVICE_RUNNING, false, {}},
-      {0, ERROR_SERVICE_DOES_NOT_EXIST, 0, SERVICE_RUNNING, false, {1}},
-      {0, 0, ERROR_ACCESS_DENIED, SERVICE_RUNNING, false, {2, 1}},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(testing::Message() << "row " << &row - rows);
-    FakeScm scm;
-    Scm::manager_error = row.manager_error;
-    Scm::service_error = row.service_error;
-    Scm::query_error = row.query_error;
-    Scm::state = row.state;
-    {
-      pelorin::service_state_query query(L"cvtelonetworksvc");
-      EXPECT_EQ(query.is_running().value, row.running);
-      EXPECT_EQ(query.is_running().value, row.running);  // asked again: nothing opened twice
-    }
-    EXPECT_EQ(Scm::closed, row.closed);
-  }
-}
-
-// With the service running, the policy decides, exactly as written: the
-// DLP add-on's first entry, its installation_mode holding "blocked". Each
-// step that stops the decision says why; a policy text is parsed silently.
-TEST(InlineProxy, ServiceThenPolicyDecide) {
+// manager or a service that cannot be opened or asked; every handle opened
+// is closed, the service's first. Then the policy decides, exactly as
+// written: the DLP add-on's first entry, its installation_mode holding
+// "blocked". Each step that stops the decision says why; a policy text is
+// parsed silently.
+TEST(InlineProxy, ServiceStateThenPolicy) {
   const std::wstring blocked = L"{\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"}}";
   auto entry = [](const std::wstring& id, const std::wstring& mode) {
     return L"\"" + id + L"\":{\"installation_mode\":\"" + mode + L"\"}";
   };
   const std::wstring dlp = L"dlp@tervia.com";
-  enum { kStopped, kNoKey, kNoValue, kText, kMultiText };
+  const std::wstring stopped = L"NetworkProxy service is NOT running";
+  enum { kText, kMultiText, kNoKey, kNoValue };
   const struct {
-    int setup;
+    DWORD state;
+    DWORD manager_error, service_error, query_error;
+    int policy;
     std::wstring json;
     bool answer;
-    std::vector<std::wstring> messages;
+    std::wstring message;
   } rows[] = {
-      {kStopped, blocked, false, {L"NetworkProxy service is NOT running"}},
-      {kNoKey, L"", false, {L"Unable to open registry ExtensionSettings."}},
-      {kNoValue, L"", false, {L"Failed to read ExtensionSettings registry value."}},
-      {kText, blocked, true, {}},
-      {kMultiText, blocked, true, {}},
-      {kText, L"{" + entry(dlp, L"force_blocked_now") + L"}", true, {}},
-      {kText, L"{" + entry(dlp, L"Blocked") + L"}", false, {}},
-      {kText, L"{" + entry(L"DLP@tervia.com", L"blocked") + L"}", false, {}},
-      {kText, L"{" + entry(dlp, L"allowed") + L"," + entry(dlp, L"blocked") + L"}", false, {}},
-      {kText, L"{" + entry(dlp, L"blocked") + L"," + entry(dlp, L"allowed") + L"}", true, {}},
-      {kText, L"{\"dlp@tervia.com\":\"blocked\"}", false, {}},
-      {kText, L"installation_mode blocked", false, {}},
-      {kText, std::wstring(100000, L'[') + std::wstring(100000, L']'), false, {}},
+      {SERVICE_RUNNING, 0, 0, 0, kText, blocked, true, L""},
+      {SERVICE_STOPPED, 0, 0, 0, kText, blocked, false, stopped},
+      {SERVICE_START_PENDING, 0, 0, 0, kText, blocked, false, stopped},
+      {SERVICE_STOP_PENDING, 0, 0, 0, kText, blocked, false, stopped},
+      {SERVICE_CONTINUE_PENDING, 0, 0, 0, kText, blocked, false, stopped},
+      {SERVICE_PAUSE_PENDING, 0, 0, 0, kText, blocked, false, stopped},
+      {SERVICE_PAUSED, 0, 0, 0, kText, blocked, false, stopped},
+      {SERVICE_RUNNING, ERROR_ACCESS_DENIED, 0, 0, kText, blocked, false, stopped},
+      {SERVICE_RUNNING, 0, ERROR_SERVICE_DOES_NOT_EXIST, 0, kText, blocked, false, stopped},
+      {SERVICE_RUNNING, 0, 0, ERROR_ACCESS_DENIED, kText, blocked, false, stopped},
+      {SERVICE_RUNNING, 0, 0, 0, kNoKey, L"", false, L"Unable to open registry ExtensionSettings."},
+      {SERVICE_RUNNING, 0, 0, 0, kNoValue, L"", false, L"Failed to read ExtensionSettings registry value."},
+      {SERVICE_RUNNING, 0, 0, 0, kMultiText, blocked, true, L""},
+      {SERVICE_RUNNING, 0, 0, 0, kText, L"{" + entry(dlp, L"force_blocked_now") + L"}", true, L""},
+      {SERVICE_RUNNING, 0, 0, 0, kText, L"{" + entry(dlp, L"Blocked") + L"}", false, L""},
+      {SERVICE_RUNNING, 0, 0, 0, kText, L"{" + entry(L"DLP@tervia.com", L"blocked") + L"}", false, L""},
+      {SERVICE_RUNNING, 0, 0, 0, kText, L"{" + entry(dlp, L"allowed") + L"," + entry(dlp, L"blocked") + L"}", false,
+       L""},
+      {SERVICE_RUNNING, 0, 0, 0, kText, L"{" + entry(dlp, L"blocked") + L"," + entry(dlp, L"allowed") + L"}", true,
+       L""},
+      {SERVICE_RUNNING, 0, 0, 0, kText, L"{\"dlp@tervia.com\":\"blocked\"}", false, L""},
+      {SERVICE_RUNNING, 0, 0, 0, kText, L"installation_mode blocked", false, L""},
+      {SERVICE_RUNNING, 0, 0, 0, kText, std::wstring(100000, L'[') + std::wstring(100000, L']'), false, L""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(testing::Message() << "row " << &row - rows);
     FakeScm scm;
-    if (row.setup == kStopped) Scm::state = SERVICE_STOPPED;
+    g_state = row.state;
+    g_manager_error = row.manager_error;
+    g_service_error = row.service_error;
+    g_query_error = row.query_error;
     RegistrySandbox registry;
-    if (row.setup == kNoValue) registry.CreateKey(kFirefoxPolicyKey);
+    if (row.policy == kNoValue) registry.CreateKey(kFirefoxPolicyKey);
+    if (row.policy == kText) registry.SetString(kFirefoxPolicyKey, L"ExtensionSettings", row.json);
     // A list of strings reads as the strings one after another, each ended.
-    if (row.setup == kMultiText)
+    if (row.policy == kMultiText) {
       registry.SetString(kFirefoxPolicyKey, L"ExtensionSettings", row.json + L'\0', REG_MULTI_SZ);
-    if (row.setup == kText || row.setup == kStopped)
-      registry.SetString(kFirefoxPolicyKey, L"ExtensionSettings", row.json);
+    }
     LogRecorder log;
     EXPECT_EQ(pelorin::IsInlineProxyEnabled(), row.answer);
-    EXPECT_EQ(LogRecorder::Messages(), row.messages);
+    EXPECT_EQ(LogRecorder::Messages(),
+              row.message.empty() ? std::vector<std::wstring>{} : std::vector<std::wstring>{row.message});
+    const std::vector<uintptr_t> opened = {2, 1};  // what each row opened, closed in this order
+    const size_t open_count = row.manager_error != 0 ? 0 : row.service_error != 0 ? 1 : 2;
+    EXPECT_EQ(g_closed, std::vector<uintptr_t>(opened.end() - open_count, opened.end()));
   }
 }
 

@@ -45,7 +45,7 @@ constexpr size_t kWriteChunk = 64 * 1024;
 DWORD WritePieces(HANDLE file, const Content& content) {
   std::string chunk;
   auto flush = [&] {
-    const DWORD error = WriteWhole(file, chunk);
+    const DWORD error = chunk.empty() ? NO_ERROR : WriteWhole(file, chunk);
     chunk.clear();
     return error;
   };
