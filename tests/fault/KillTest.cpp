@@ -21,8 +21,8 @@ using namespace testing_support;
 
 namespace {
 
-// Reading and editing take most of a call, so only some kills land while a
-// temporary file exists; kills go on past the minimum until enough have.
+// Reading and deciding take part of a call, so only some kills land while
+// a temporary file exists; kills go on past the minimum until enough have.
 constexpr int kMinimumKills = 50;
 constexpr int kMinimumKillsMidWrite = 10;
 constexpr int kMaximumKills = 250;
@@ -40,11 +40,7 @@ int RunChild(int argc, char** argv) {
       dll.Initialize();
       SetEvent(started.get());
       const ULONGLONG began = GetTickCount64();
-      if (std::string(argv[index]) == "zarn") {
-        dll.ZarnStart(nullptr, L"", L"", 0);
-      } else {
-        dll.UninstallCleanUp(false);
-      }
+      std::string(argv[index]) == "zarn" ? dll.ZarnStart(nullptr, L"", L"", 0) : dll.UninstallCleanUp(false);
       last_ms = GetTickCount64() - began;
     }
   } while (std::string(argv[3]) == "loop");
@@ -56,14 +52,14 @@ int RunChild(int argc, char** argv) {
 class Child : NoCopy {
  public:
   explicit Child(const std::string& arguments) {
-    const std::string event_name = "pelorin-kill-test-" + std::to_string(GetCurrentProcessId());
-    started_.reset(CreateEventA(nullptr, TRUE, FALSE, event_name.c_str()));
-    std::string command = "\"" + Narrow(ExecutableDir()) + "\\pelorin_kill_tests.exe\" --kill-child " + event_name;
-    std::wstring wide = Widen(command + " " + arguments);
+    const std::string event = "pelorin-kill-test-" + std::to_string(GetCurrentProcessId());
+    started_.reset(CreateEventA(nullptr, TRUE, FALSE, event.c_str()));
+    std::wstring command = Widen("\"" + Narrow(ExecutableDir()) + "\\pelorin_kill_tests.exe\" --kill-child " + event +
+                                 " " + arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
       throw std::runtime_error("cannot start the child");
     }
     process_.reset(info.hProcess);
@@ -74,10 +70,7 @@ class Child : NoCopy {
     }
     began_ = GetTickCount64();
   }
-  ~Child() {
-    TerminateProcess(process_.get(), 1);
-    WaitForSingleObject(process_.get(), INFINITE);
-  }
+  ~Child() { KillAt(0); }
 
   // How long its last operation took, in milliseconds.
   int WaitForExit() {
@@ -86,7 +79,6 @@ class Child : NoCopy {
     GetExitCodeProcess(process_.get(), &code);
     return static_cast<int>(code);
   }
-
   // Kills the child `after_ms` after its first export was called; false when
   // it had already ended by itself.
   bool KillAt(int after_ms) {
@@ -103,17 +95,6 @@ class Child : NoCopy {
   ULONGLONG began_ = 0;
 };
 
-// Which of the named contents the file holds: a 53 MB file does not belong
-// in a failure message.
-std::string Identify(const std::wstring& path, std::initializer_list<std::pair<const char*, std::string>> known) {
-  if (!FileExists(path)) return "missing";
-  const std::string actual = ReadBytes(path);
-  for (const auto& [name, content] : known) {
-    if (actual == content) return name;
-  }
-  return "other content of " + std::to_string(actual.size()) + " bytes";
-}
-
 TEST(Kill, EveryKillLeavesOldOrNewBytesAndTheNextStartRemovesTheRest) {
   RegistrySandbox registry;
   FirefoxInstall firefox;
@@ -123,9 +104,9 @@ TEST(Kill, EveryKillLeavesOldOrNewBytesAndTheNextStartRemovesTheRest) {
   registry.SetString(kAgentCommonKey, L"FFCFG", cfg);
   auto any_temporary_file = [&] { return FileExists(cfg + L".pelorin-tmp") || FileExists(loader + L".pelorin-tmp"); };
 
-  // Both states of each file: a million foreign lines under a bare "//",
-  // and after a start its five lines below them; the loader file, made stale
-  // again before each child so that its first start rewrites it too.
+  // Both states of each file: 80 000 foreign lines (4.5 MB) under a bare
+  // "//", and after a start its five lines below them; the loader file, made
+  // stale again before each child so that its first start rewrites it too.
   std::string cleaned = "//\n";
   for (int number = 0; number < 80000; ++number) {
     cleaned += "pref(\"user.setting" + std::to_string(number) + "\", \"a value of some length\");\n";
@@ -134,48 +115,52 @@ TEST(Kill, EveryKillLeavesOldOrNewBytesAndTheNextStartRemovesTheRest) {
                               kCfgNoProxies + "\n" + kCfgEnterpriseRoots + "\n";
   const std::string stale_loader = "// the administrator's\npref(\"browser.startup.page\", 3);\n";
   const std::string loader_started = stale_loader + kPrefObscure + "\n" + PrefFilename("cv_mozilla_V2N.cfg") + "\n";
-  WriteBytes(cfg, cleaned);
+  // Which of its two contents a file holds.
+  auto state = [](const std::wstring& path, const std::string& old_bytes, const std::string& new_bytes) {
+    const std::string bytes = FileExists(path) ? ReadBytes(path) : "(missing)";
+    return bytes == old_bytes ? "old" : bytes == new_bytes ? "new" : "other content of " + std::to_string(bytes.size());
+  };
 
   // Uninterrupted, each operation reaches its state and shows how long it
   // takes: the span its kill moments are spread over.
+  WriteBytes(cfg, cleaned);
   WriteBytes(loader, stale_loader);
   const int start_ms = Child("once zarn").WaitForExit();
-  ASSERT_EQ(Identify(cfg, {{"started", started}}), "started");
-  ASSERT_EQ(Identify(loader, {{"started", loader_started}}), "started");
+  ASSERT_EQ(state(cfg, cleaned, started) + state(loader, stale_loader, loader_started), "newnew");
   const int cleanup_ms = Child("once cleanup").WaitForExit();
-  ASSERT_EQ(Identify(cfg, {{"cleaned", cleaned}}), "cleaned");
+  ASSERT_EQ(state(cfg, started, cleaned), "new");
 
   const char* replay = std::getenv("PELORIN_KILL_SEED");
   const unsigned seed = replay ? static_cast<unsigned>(std::stoul(replay)) : std::random_device()();
   std::printf("seed %u (PELORIN_KILL_SEED=%u replays it); a start takes %d ms, a cleanup %d ms\n", seed, seed, start_ms,
               cleanup_ms);
   std::mt19937 random(seed);
-  // The writing comes last in a call; every other kill lands in its second
+  // The writing comes last in a call; two kills in three land in its second
   // half, so that enough of them catch a temporary file on a loaded machine.
   std::uniform_real_distribution<double> share_of_call(0.0, 1.0);
   std::uniform_real_distribution<double> share_of_second_half(0.5, 1.0);
 
   int kills = 0;
   int mid_write = 0;
-  std::string state = "cleaned";
+  bool cleaned_last = true;
   while (kills < kMaximumKills && (kills < kMinimumKills || mid_write < kMinimumKillsMidWrite)) {
     ++kills;
     // The operation killed always has a file to write: a start leaves a
     // complete file alone. The child goes on to the other one, so that a
     // kill a little late still finds it running.
-    const bool start_first = state == "cleaned";
-    const double share = kills % 2 == 0 ? share_of_second_half(random) : share_of_call(random);
-    const int moment_ms = static_cast<int>(share * (start_first ? start_ms : cleanup_ms));
-    SCOPED_TRACE("kill " + std::to_string(kills) + (start_first ? " of a start" : " of a cleanup") + " at " +
+    const double share = kills % 3 != 0 ? share_of_second_half(random) : share_of_call(random);
+    const int moment_ms = static_cast<int>(share * (cleaned_last ? start_ms : cleanup_ms));
+    SCOPED_TRACE("kill " + std::to_string(kills) + (cleaned_last ? " of a start" : " of a cleanup") + " at " +
                  std::to_string(moment_ms) + " ms");
     WriteBytes(loader, stale_loader);
-    Child child(start_first ? "loop zarn cleanup" : "loop cleanup zarn");
+    Child child(cleaned_last ? "loop zarn cleanup" : "loop cleanup zarn");
     ASSERT_TRUE(child.KillAt(moment_ms)) << "the child ended by itself";
 
-    state = Identify(cfg, {{"cleaned", cleaned}, {"started", started}});
-    ASSERT_TRUE(state == "cleaned" || state == "started") << state;
-    const std::string loader_state = Identify(loader, {{"stale", stale_loader}, {"started", loader_started}});
-    ASSERT_TRUE(loader_state == "stale" || loader_state == "started") << loader_state;
+    const std::string cfg_state = state(cfg, cleaned, started);
+    ASSERT_TRUE(cfg_state == "old" || cfg_state == "new") << cfg_state;
+    const std::string loader_state = state(loader, stale_loader, loader_started);
+    ASSERT_TRUE(loader_state == "old" || loader_state == "new") << loader_state;
+    cleaned_last = cfg_state == "old";
     if (!any_temporary_file()) continue;
 
     // A leftover beside a complete file is cleared only by the removal of
@@ -186,10 +171,10 @@ TEST(Kill, EveryKillLeavesOldOrNewBytesAndTheNextStartRemovesTheRest) {
       dll.Initialize();
       dll.ZarnStart(nullptr, L"", L"", 0);
     }
-    state = "started";
+    cleaned_last = false;
     EXPECT_FALSE(any_temporary_file()) << "after the next start";
-    ASSERT_EQ(Identify(cfg, {{"started", started}}), "started") << "after the next start";
-    EXPECT_EQ(ReadBytes(loader), loader_started) << "after the next start";
+    ASSERT_EQ(state(cfg, cleaned, started) + state(loader, stale_loader, loader_started), "newnew")
+        << "after the next start";
   }
   std::printf("%d kills, %d while a temporary file existed\n", kills, mid_write);
   EXPECT_GE(mid_write, kMinimumKillsMidWrite);
