@@ -11,7 +11,10 @@
 // machine already up to date, beside a read-only floor. Prints Markdown.
 #include <windows.h>
 
+#include <psapi.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -314,7 +317,42 @@ struct Row {
   double floor_ms = 0;
   ULONGLONG bytes_written = 0;  // the most one timed call wrote
   int folders_changed = 0;      // the most one timed call changed
+  SIZE_T peak_bytes = 0;        // working set a call added at its highest
+  ULONGLONG cfg_bytes = 0;      // the autoconfig file's size before the call
 };
+
+// ---- Measuring a call's memory ----
+
+SIZE_T WorkingSet() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  return counters.WorkingSetSize;
+}
+
+// How far the working set rose above its level at the start of `call`,
+// sampled by a thread of its own for as long as the call runs. Wine keeps a
+// process's peak and never lowers it, so the peak is sampled, not read; a
+// call holds what it reads until it ends, so sampling catches it.
+SIZE_T PeakDuring(const std::function<void()>& call) {
+  struct Sampler {
+    std::atomic<bool> done{false};
+    SIZE_T peak = 0;
+  } sampler;
+  const SIZE_T before = WorkingSet();
+  const pelorin::unique_handle thread(CreateThread(
+      nullptr, 0,
+      [](void* argument) -> DWORD {
+        Sampler& sampler = *static_cast<Sampler*>(argument);
+        while (!sampler.done) sampler.peak = std::max(sampler.peak, WorkingSet());
+        return 0;
+      },
+      &sampler, 0, nullptr));
+  call();
+  sampler.done = true;
+  WaitForSingleObject(thread.get(), INFINITE);
+  return sampler.peak > before ? sampler.peak - before : 0;
+}
 
 // Times `floor` and the call in turns, each after `prepare`, and checks
 // what each call wrote.
@@ -392,8 +430,13 @@ Row MeasureOutOfDate(const Operation& op, int lines, int pref_files) {
       };
       break;
   }
-  return Time(
+  Row row = Time(
       dll, op, work, [&work] { work.PutBack(); }, floor);
+  // Apart from the timed calls: the sampler takes a core of its own.
+  work.PutBack();
+  row.cfg_bytes = ReadBytes(work.cfg()).size();
+  row.peak_bytes = PeakDuring([&] { op.call(dll); });
+  return row;
 }
 
 // A start repeated on a machine it has already brought up to date, in the
@@ -422,21 +465,29 @@ Row MeasureUpToDate(const Operation& op, int lines, int pref_files) {
       ReadPrefFolder(work.pref_dir());
     };
   }
-  return Time(
+  Row row = Time(
       dll, op, work, [] {}, floor);
+  row.cfg_bytes = ReadBytes(work.cfg()).size();
+  row.peak_bytes = PeakDuring([&] { op.call(dll); });
+  return row;
 }
 
 void PrintHeader(const char* floor) {
   std::printf("| operation | autoconfig lines | pref files | bytes written | median per call (ms) | %s (ms) ", floor);
-  std::printf("| ratio |\n");
-  std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
+  std::printf("| ratio | peak memory (MB) | memory / autoconfig file |\n");
+  std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");
 }
 
 void PrintRow(const Operation& op, int lines, const char* pref_files, const Row& row) {
   std::string written = std::to_string(row.bytes_written);
   if (row.folders_changed > 0) written += " (+" + std::to_string(row.folders_changed) + " folders)";
-  std::printf("| %s | %d | %s | %s | %.2f | %.2f | %.1f |\n", op.name, lines, pref_files, written.c_str(), row.call_ms,
-              row.floor_ms, row.call_ms / row.floor_ms);
+  std::printf("| %s | %d | %s | %s | %.2f | %.2f | %.1f | %.1f | ", op.name, lines, pref_files, written.c_str(),
+              row.call_ms, row.floor_ms, row.call_ms / row.floor_ms, static_cast<double>(row.peak_bytes) / (1 << 20));
+  if (row.cfg_bytes > 0) {
+    std::printf("%.2f |\n", static_cast<double>(row.peak_bytes) / static_cast<double>(row.cfg_bytes));
+  } else {
+    std::printf("- |\n");
+  }
   std::fflush(stdout);
 }
 

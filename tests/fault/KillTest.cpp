@@ -54,8 +54,8 @@ class Child : NoCopy {
   explicit Child(const std::string& arguments) {
     const std::string event = "pelorin-kill-test-" + std::to_string(GetCurrentProcessId());
     started_.reset(CreateEventA(nullptr, TRUE, FALSE, event.c_str()));
-    std::wstring command = Widen("\"" + Narrow(ExecutableDir()) + "\\pelorin_kill_tests.exe\" --kill-child " + event +
-                                 " " + arguments);
+    std::wstring command =
+        Widen("\"" + Narrow(ExecutableDir()) + "\\pelorin_kill_tests.exe\" --kill-child " + event + " " + arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
