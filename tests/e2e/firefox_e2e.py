@@ -182,10 +182,6 @@ class FirefoxEndToEnd(unittest.TestCase):
         self.ctl("start", "zarn")
         self.assertFirefoxReports(expect(LOADED, PROXY_LOCKED, ROOTS_LOCKED, ZARN_ONLY), mode="zarn")
 
-    def test_tovk_locks_proxy_and_roots_only(self):
-        self.ctl("start", "tovk")
-        self.assertFirefoxReports(expect(LOADED, PROXY_LOCKED, ROOTS_LOCKED), mode="tovk")
-
     def test_dlp_without_inline_proxy_leaves_proxy_unlocked(self):
         self.ctl("start", "dlp")
         self.assertFirefoxReports(expect(LOADED, SCOPES, ROOTS_LOCKED), mode="dlp")
@@ -216,7 +212,7 @@ class FirefoxEndToEnd(unittest.TestCase):
         self.ctl("cleanup")
         self.assertFirefoxReports(expect(corporate, {PROXY_TYPE: (1, True)}), findings=["mode-unknown"])
 
-    def test_stale_loader_line_in_channel_prefs_is_gone(self):
+    def test_tovk_locks_proxy_and_roots_and_strips_a_stale_loader_line_in_channel_prefs(self):
         # channel-prefs.js sorts before zz.js, so Firefox would take its
         # filename line over the library's if it were left in place. The
         # foreign obscure line is not the library's to remove.
