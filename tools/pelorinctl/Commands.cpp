@@ -151,7 +151,6 @@ Value NameValue(const std::wstring& name) {
 // The files the library printed it could not write, in its own words.
 struct Failures {
   std::vector<pelorin::WriteFailure> files;
-  std::vector<std::wstring> paths;
 };
 
 Failures ReadFailures(const std::string& printed) {
@@ -160,7 +159,6 @@ Failures ReadFailures(const std::string& printed) {
   while (start < printed.size()) {
     const size_t end = std::min(printed.find('\n', start), printed.size());
     if (auto failure = pelorin::ParseWriteFailure(std::string_view(printed).substr(start, end - start))) {
-      failures.paths.push_back(pelorin::Utf8ToWide(failure->target));
       failures.files.push_back(std::move(*failure));
     }
     start = end + 1;
@@ -260,7 +258,7 @@ Outcome RunStart(Library& library, const Options& options) {
   report.push_back({"result", "Result", Value::Int(result)});
   report.push_back({"outcome", "Outcome", Value::String(verdict.text)});
   report.push_back({"uninitialized", "Uninitialized", Value::Bool(uninitialize != nullptr)});
-  for (Field& field : watch.Changes(failures.paths)) report.push_back(std::move(field));
+  for (Field& field : watch.Changes()) report.push_back(std::move(field));
   AddFailures(failures, export_name, outcome, report);
   return outcome;
 }
@@ -280,7 +278,7 @@ Outcome RunCleanup(Library& library, const Options& options) {
   report.push_back({"only_proxy", "Only proxy lines", Value::Bool(options.only_proxy)});
   report.push_back({"result", "Result", Value::Int(result)});
   report.push_back({"outcome", "Outcome", Value::String(result == 0 ? "done" : "failed: unexpected result")});
-  for (Field& field : watch.Changes(failures.paths)) report.push_back(std::move(field));
+  for (Field& field : watch.Changes()) report.push_back(std::move(field));
   AddFailures(failures, "PelorinUninstallCleanUp", outcome, report);
   return outcome;
 }

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <optional>
 
 #include "Library.h"
@@ -137,13 +136,9 @@ ChangeWatch::ChangeWatch(const std::wstring& install_dir, const std::vector<std:
   records_before_ = pelorin::tool::ReadRecordValues();
 }
 
-std::vector<Field> ChangeWatch::Changes(const std::vector<std::wstring>& failed) const {
+std::vector<Field> ChangeWatch::Changes() const {
   std::vector<Field> files;
   for (const Change& change : Compare(files_before_, watch_.Take())) {
-    if (std::find_if(failed.begin(), failed.end(),
-                     [&](const std::wstring& path) { return Lower(path) == Lower(change.path); }) != failed.end()) {
-      continue;
-    }
     std::string path = pelorin::WideToUtf8(change.path);
     files.push_back({path, path, Value::String(change.kind)});
   }

@@ -56,9 +56,9 @@ class ChangeWatch {
   ChangeWatch(const std::wstring& install_dir, const std::vector<std::wstring>& extra_files);
 
   // The fields "changed_files" and "changed_registry_values", against the
-  // state at this moment; the files in `failed` (paths as the library
-  // printed them) are not listed, whatever their state.
-  std::vector<Field> Changes(const std::vector<std::wstring>& failed = {}) const;
+  // state at this moment. A file the library failed to write keeps its
+  // bytes, so it is not among them.
+  std::vector<Field> Changes() const;
 
  private:
   FileWatch watch_;
