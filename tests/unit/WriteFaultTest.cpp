@@ -64,7 +64,8 @@ struct FaultyFileSystem {
     }
     return ::MoveFileExW(from, to, flags);
   }
-  static inline const pelorin::FileCalls kCalls = {&CreateFile, &::ReadFile, &Write, &Flush, &Move};
+  static inline const pelorin::FileCalls kCalls = {&CreateFile, &::ReadFile, &Write,
+                                                   &Flush,      &Move,       &::GetFileInformationByHandleEx};
 };
 
 // The faulty calls in place for one scope, however the scope ends.

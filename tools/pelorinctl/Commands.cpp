@@ -308,7 +308,10 @@ Outcome RunDryRun(const Options& options, bool cleanup) {
   for (const pelorin::tool::PlannedFile& file : run.files) {
     const std::string path = pelorin::WideToUtf8(file.path);
     std::string action = file.created ? "created" : "modified";
-    if (file.unreadable_error) action = "not written: cannot be read, error " + std::to_string(*file.unreadable_error);
+    if (file.not_written) {
+      action =
+          "not written: " + file.not_written->step + " failed with error " + std::to_string(file.not_written->error);
+    }
     files.push_back(Value::Section({{"path", "", Value::String(path, path + ":")},
                                     {"action", "", Value::String(action)},
                                     {"diff", "", Value::Strings(UnifiedDiff(file))}}));

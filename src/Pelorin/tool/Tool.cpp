@@ -43,7 +43,9 @@ DryRun Run(Decide decide) {
     file.path = change.path;
     file.created = change.before->outcome == FileRead::kMissing;
     file.lines = DiffLines(change.before->bytes, change.after);
-    if (change.before->outcome == FileRead::kUnreadable) file.unreadable_error = change.before->error;
+    if (const std::optional<Blocked> blocked = change.Blocker()) {
+      file.not_written = WriteFailure{blocked->step, WideToUtf8(change.path), blocked->error};
+    }
     run.files.push_back(std::move(file));
   }
   for (const RecordChange& record : plan.changes.records) {

@@ -42,9 +42,9 @@ struct PlannedFile {
   std::wstring path;
   bool created = false;
   std::vector<DiffLine> lines;  // every line of the old and new file
-  // The file is there but cannot be read whole: the operation would not
-  // replace it and would fail on it with this error.
-  std::optional<unsigned long> unreadable_error;
+  // The operation would not replace it and would print this failure: the
+  // file cannot be read whole, or it or a folder on its way is a link.
+  std::optional<WriteFailure> not_written;
 };
 
 struct PlannedRecord {
