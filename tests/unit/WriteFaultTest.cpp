@@ -59,7 +59,7 @@ struct FaultyFileSystem {
   }
   static BOOL WINAPI Move(LPCWSTR from, LPCWSTR to, DWORD flags) {
     if (Faults(false)) {
-      SetLastError(ERROR_ACCESS_DENIED);
+      SetLastError(ERROR_WRITE_PROTECT);
       return FALSE;
     }
     return ::MoveFileExW(from, to, flags);

@@ -63,16 +63,55 @@ DWORD WritePieces(HANDLE file, const Content& content) {
   return flush();
 }
 
+// Antivirus and indexing software open a file that was just written, often
+// without delete sharing, for a few to a few hundred milliseconds; a create
+// or a rename in that window fails with a sharing violation or access
+// denied. Each write tries such a step again within this budget, which stays
+// small because the module lock is held meanwhile.
+constexpr ULONGLONG kBriefHoldMs = 500;
+constexpr DWORD kBriefHoldPauseMs = 50;
+
+class HoldBudget {
+ public:
+  // Until `attempt` succeeds, fails otherwise than by a hold, or the budget
+  // is spent; GetLastError() then tells the last failure.
+  template <typename Attempt>
+  bool Retry(Attempt attempt) const {
+    for (;;) {
+      if (attempt()) return true;
+      const DWORD error = GetLastError();
+      const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+      if (!held || GetTickCount64() - start_ >= kBriefHoldMs) {
+        SetLastError(error);
+        return false;
+      }
+      Sleep(kBriefHoldPauseMs);
+    }
+  }
+
+ private:
+  const ULONGLONG start_ = GetTickCount64();
+};
+
+// CREATE_NEW never opens a file that is there, so a file or a link planted
+// under the temporary name is never written through; the reparse-point flag
+// keeps the create from following one either.
+unique_file CreateTemporary(const std::wstring& temporary, const HoldBudget& budget) {
+  unique_file file;
+  budget.Retry([&] {
+    file.reset(ActiveFileCalls().create_file(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return static_cast<bool>(file);
+  });
+  return file;
+}
+
 // The complete bytes in the temporary file, on disk before it takes the
 // target's place: a crash after the swap must not leave an empty file.
-bool WriteTemporary(const std::wstring& temporary, const std::wstring& target, const Content& content) {
-  unique_file file(ActiveFileCalls().create_file(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return PrintFailure("CreateFile", target, GetLastError());
-  const DWORD error = WritePieces(file.get(), content);
+bool WriteTemporary(HANDLE file, const std::wstring& target, const Content& content) {
+  const DWORD error = WritePieces(file, content);
   if (error != NO_ERROR) return PrintFailure("WriteFile", target, error);
-  if (!ActiveFileCalls().flush_file_buffers(file.get()))
-    return PrintFailure("FlushFileBuffers", target, GetLastError());
+  if (!ActiveFileCalls().flush_file_buffers(file)) return PrintFailure("FlushFileBuffers", target, GetLastError());
   return true;
 }
 
@@ -117,7 +156,7 @@ void CarryProtectionOver(const std::wstring& target, const std::wstring& tempora
 // and the next start created it afresh without the foreign lines. Without a
 // replace flag, MoveFileExW fails rather than overwrite a file that appeared
 // meanwhile.
-bool SwapIn(const std::wstring& temporary, const std::wstring& target) {
+bool SwapIn(const std::wstring& temporary, const std::wstring& target, const HoldBudget& budget) {
   DWORD flags = MOVEFILE_WRITE_THROUGH;
   std::wstring destination = target;
   if (IsPresent(target)) {
@@ -125,7 +164,8 @@ bool SwapIn(const std::wstring& temporary, const std::wstring& target) {
     flags |= MOVEFILE_REPLACE_EXISTING;
     destination = AsSpelledInFolder(target);
   }
-  if (ActiveFileCalls().move_file(temporary.c_str(), destination.c_str(), flags)) return true;
+  if (budget.Retry([&] { return ActiveFileCalls().move_file(temporary.c_str(), destination.c_str(), flags) != FALSE; }))
+    return true;
   return PrintFailure("MoveFileEx", target, GetLastError());
 }
 
@@ -288,12 +328,19 @@ void LeftoverRemover::RemoveFor(const std::wstring& path) {
   const std::wstring folder = FolderOf(path);
   const auto [found, inserted] = holds_leftovers_.emplace(folder, false);
   if (inserted) found->second = HoldsLeftovers(folder);
+  // DeleteFileW removes a link by its own name, never what it points to.
   if (found->second) DeleteFileW(TemporaryPathFor(path).c_str());
 }
 
 bool SetFileContentW(const std::wstring& path, const Content& content) {
   const std::wstring temporary = TemporaryPathFor(path);
-  if (WriteTemporary(temporary, path, content) && SwapIn(temporary, path)) return true;
+  const HoldBudget budget;
+  unique_file file = CreateTemporary(temporary, budget);
+  // A file that was there already is not this write's to remove.
+  if (!file) return PrintFailure("CreateFile", path, GetLastError());
+  const bool written = WriteTemporary(file.get(), path, content);
+  file.reset();
+  if (written && SwapIn(temporary, path, budget)) return true;
   DeleteFileW(temporary.c_str());
   return false;
 }

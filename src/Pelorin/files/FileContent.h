@@ -56,8 +56,10 @@ FolderCheck CheckFolder(const std::wstring& path);
 
 // Replaces the file's content with `content`, creating the file when it is
 // missing. On failure the target keeps its old bytes (or stays missing), no
-// temporary file remains, and one line names the target and the step:
-// "SetFileContentW: <step> <target> failed with error <code>".
+// temporary file of its making remains, and one line names the target and
+// the step: "SetFileContentW: <step> <target> failed with error <code>". A
+// sharing violation or access denied in creating the temporary file or
+// swapping it in is tried again for about half a second in all.
 bool SetFileContentW(const std::wstring& path, const Content& content);
 
 // "SetFileContentW: <step> <target> failed with error <code>" on standard
