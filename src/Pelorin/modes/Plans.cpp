@@ -21,6 +21,17 @@ void AddFile(ChangeSet& changes, FileRole role, const std::wstring& path, const 
   if (before.outcome == FileRead::kRefused) change.refused = Blocked{before.step, before.error};
 }
 
+// A name that is not plain would lead the writes out of Firefox's folder, or
+// give Firefox a loader line it cannot use: the start is refused before
+// anything is read.
+bool RefusesNames(const ModeRow& row, const std::wstring& loader_name, const std::wstring& cfg_name) {
+  const std::optional<RefusedName> refused = FindRefusedName(loader_name, cfg_name);
+  if (!refused) return false;
+  Log(std::wstring(row.export_name) + L" refused the file name \"" + refused->name + L"\": it " +
+      Utf8ToWide(refused->fault) + L".");
+  return true;
+}
+
 // The folders from `root` down to the one that holds `path`.
 std::vector<std::wstring> FoldersOnTheWay(const std::wstring& root, const std::wstring& path) {
   std::vector<std::wstring> folders{root};
@@ -133,6 +144,10 @@ Plan PlanWebStart(Inputs& inputs, Mode mode, const std::wstring& loader_name, co
                   bool cfg_up_to_date) {
   Plan plan;
   const ModeRow& row = RowOf(mode);
+  if (RefusesNames(row, loader_name, cfg_name)) {
+    plan.result = -1;
+    return plan;
+  }
   const std::wstring install_dir = inputs.FirefoxInstallDir();
   if (install_dir.empty()) {
     Log(row.not_found_message);
@@ -148,6 +163,10 @@ Plan PlanWebStart(Inputs& inputs, Mode mode, const std::wstring& loader_name, co
 Plan PlanDlpStart(Inputs& inputs, const std::wstring& loader_name, const std::wstring& cfg_name) {
   Plan plan;
   const ModeRow& row = RowOf(Mode::kDlp);
+  if (RefusesNames(row, loader_name, cfg_name)) {
+    plan.result = -1;
+    return plan;
+  }
   const std::wstring install_dir = inputs.FirefoxInstallDir();
   if (install_dir.empty()) {
     Log(row.not_found_message);

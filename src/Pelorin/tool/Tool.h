@@ -63,6 +63,11 @@ struct DryRun {
   std::vector<std::wstring> messages;  // as the operation would log them
 };
 
+// Why a start refuses these names, in the words of its log line
+// ("refused the file name \"a\\b.cfg\": it holds a path separator"); empty
+// when it takes them.
+std::string NameRefusal(const std::wstring& loader_name, const std::wstring& cfg_name);
+
 // A start in a process that has not found an autoconfig file up to date yet.
 DryRun PlanStart(Mode mode, const std::wstring& loader_name, const std::wstring& cfg_name);
 DryRun PlanCleanup(bool only_proxy);
