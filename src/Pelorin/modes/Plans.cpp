@@ -21,15 +21,24 @@ void AddFile(ChangeSet& changes, FileRole role, const std::wstring& path, const 
   if (before.outcome == FileRead::kRefused) change.refused = Blocked{before.step, before.error};
 }
 
-// A name that is not plain would lead the writes out of Firefox's folder, or
-// give Firefox a loader line it cannot use: the start is refused before
-// anything is read.
-bool RefusesNames(const ModeRow& row, const std::wstring& loader_name, const std::wstring& cfg_name) {
-  const std::optional<RefusedName> refused = FindRefusedName(loader_name, cfg_name);
-  if (!refused) return false;
-  Log(std::wstring(row.export_name) + L" refused the file name \"" + refused->name + L"\": it " +
-      Utf8ToWide(refused->fault) + L".");
-  return true;
+// Firefox's folder, once the start's names are plain and Firefox is found;
+// empty, with the start's failure result, otherwise. A name that is not
+// plain would lead the writes out of Firefox's folder, or give Firefox a
+// loader line it cannot use, so it is refused before anything is read.
+std::wstring StartInstallDir(Inputs& inputs, const ModeRow& row, const std::wstring& loader_name,
+                             const std::wstring& cfg_name, Plan& plan) {
+  if (const std::optional<RefusedName> refused = FindRefusedName(loader_name, cfg_name)) {
+    Log(std::wstring(row.export_name) + L" refused the file name \"" + refused->name + L"\": it " +
+        Utf8ToWide(refused->fault) + L".");
+    plan.result = -1;
+    return std::wstring();
+  }
+  std::wstring install_dir = inputs.FirefoxInstallDir();
+  if (install_dir.empty()) {
+    Log(row.not_found_message);
+    plan.result = -1;
+  }
+  return install_dir;
 }
 
 // The folders from `root` down to the one that holds `path`.
@@ -144,16 +153,8 @@ Plan PlanWebStart(Inputs& inputs, Mode mode, const std::wstring& loader_name, co
                   bool cfg_up_to_date) {
   Plan plan;
   const ModeRow& row = RowOf(mode);
-  if (RefusesNames(row, loader_name, cfg_name)) {
-    plan.result = -1;
-    return plan;
-  }
-  const std::wstring install_dir = inputs.FirefoxInstallDir();
-  if (install_dir.empty()) {
-    Log(row.not_found_message);
-    plan.result = -1;
-    return plan;
-  }
+  const std::wstring install_dir = StartInstallDir(inputs, row, loader_name, cfg_name, plan);
+  if (install_dir.empty()) return plan;
   PlanWebFiles(inputs, row, install_dir, NameOrDefault(loader_name, kDefaultLoaderName),
                NameOrDefault(cfg_name, kDefaultCfgName), replay, cfg_up_to_date, plan.changes);
   RefuseBelowLinkedFolders(inputs, install_dir, plan.changes);
@@ -163,16 +164,8 @@ Plan PlanWebStart(Inputs& inputs, Mode mode, const std::wstring& loader_name, co
 Plan PlanDlpStart(Inputs& inputs, const std::wstring& loader_name, const std::wstring& cfg_name) {
   Plan plan;
   const ModeRow& row = RowOf(Mode::kDlp);
-  if (RefusesNames(row, loader_name, cfg_name)) {
-    plan.result = -1;
-    return plan;
-  }
-  const std::wstring install_dir = inputs.FirefoxInstallDir();
-  if (install_dir.empty()) {
-    Log(row.not_found_message);
-    plan.result = -1;
-    return plan;
-  }
+  const std::wstring install_dir = StartInstallDir(inputs, row, loader_name, cfg_name, plan);
+  if (install_dir.empty()) return plan;
   // An agent installed with RvClientConfig.qcf does not use DLP mode.
   if (inputs.RvClientConfigPresent()) return plan;
   plan.result = 1;
