@@ -7,6 +7,7 @@
 
 #include "agent/RegistryRecords.h"
 #include "autoconfig/LoaderLines.h"
+#include "base/UniqueHandle.h"
 #include "check/FolderAccess.h"
 #include "check/OtherInstalls.h"
 #include "check/Policies.h"
@@ -148,19 +149,15 @@ bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_g
 
 // "BUILTIN\Users" for S-1-5-32-545; the SID itself when it names no account.
 std::string AccountName(const std::wstring& sid_text) {
-  PSID sid = nullptr;
-  if (!ConvertStringSidToSidW(sid_text.c_str(), &sid)) return Utf8(sid_text);
+  unique_hlocal sid;
+  if (!ConvertStringSidToSidW(sid_text.c_str(), sid.put())) return Utf8(sid_text);
   wchar_t name[256];
   wchar_t domain[256];
   DWORD name_size = 256;
   DWORD domain_size = 256;
   SID_NAME_USE use;
-  std::wstring account = sid_text;
-  if (LookupAccountSidW(nullptr, sid, name, &name_size, domain, &domain_size, &use)) {
-    account = domain_size > 0 ? std::wstring(domain) + L"\\" + name : std::wstring(name);
-  }
-  LocalFree(sid);
-  return Utf8(account);
+  if (!LookupAccountSidW(nullptr, sid.get(), name, &name_size, domain, &domain_size, &use)) return Utf8(sid_text);
+  return Utf8(domain_size > 0 ? std::wstring(domain) + L"\\" + name : std::wstring(name));
 }
 
 class Checker {
@@ -363,13 +360,12 @@ class Checker {
   // A descriptor that cannot be read, or a folder that is not there, is not
   // judged.
   void CheckFolderAccess(const std::wstring& folder) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    unique_hlocal descriptor;
     if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                              nullptr, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+                              nullptr, nullptr, nullptr, nullptr, descriptor.put()) != ERROR_SUCCESS) {
       return;
     }
-    const std::vector<std::wstring> writers = FolderWriters(descriptor);
-    LocalFree(descriptor);
+    const std::vector<std::wstring> writers = FolderWriters(descriptor.get());
     if (writers.empty()) return;
     std::string names;
     for (const std::wstring& writer : writers) names += (names.empty() ? "" : ", ") + AccountName(writer);

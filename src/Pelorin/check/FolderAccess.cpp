@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "base/UniqueHandle.h"
+
 namespace pelorin {
 
 namespace {
@@ -25,11 +27,9 @@ constexpr ACCESS_MASK kFolderRights =
 constexpr ACCESS_MASK kFileRights = FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE | WRITE_DAC | WRITE_OWNER;
 
 std::wstring SidText(PSID sid) {
-  LPWSTR text = nullptr;
-  if (sid == nullptr || !ConvertSidToStringSidW(sid, &text)) return std::wstring();
-  std::wstring result(text);
-  LocalFree(text);
-  return result;
+  unique_hlocal text;
+  if (sid == nullptr || !ConvertSidToStringSidW(sid, reinterpret_cast<LPWSTR*>(text.put()))) return std::wstring();
+  return static_cast<const wchar_t*>(text.get());
 }
 
 template <size_t kCount>
