@@ -43,10 +43,12 @@ struct Faulty {
   }
   static BOOL WINAPI Move(LPCWSTR from, LPCWSTR to, DWORD flags) {
     if (!Faults(kMove)) return ::MoveFileExW(from, to, flags);
-    SetLastError(ERROR_ACCESS_DENIED);
+    // Not a hold the writer rides out: it fails at once.
+    SetLastError(ERROR_WRITE_PROTECT);
     return FALSE;
   }
-  static inline const pelorin::FileCalls kCalls = {&Create, &::ReadFile, &Write, &Flush, &Move};
+  static inline const pelorin::FileCalls kCalls = {&Create, &::ReadFile, &Write,
+                                                   &Flush,  &Move,       &::GetFileInformationByHandleEx};
 };
 
 // The faulty calls in place for one scope, however the scope ends.
@@ -77,7 +79,7 @@ TEST(WriteFaults, TheTargetKeepsItsOldBytesWhicheverStepFails) {
       {Faulty::kShortWrite, 1, "WriteFile", ERROR_DISK_FULL},
       {Faulty::kShortWrite, 2, "WriteFile", ERROR_DISK_FULL},
       {Faulty::kFlush, 1, "FlushFileBuffers", ERROR_IO_DEVICE},
-      {Faulty::kMove, 1, "MoveFileEx", ERROR_ACCESS_DENIED},
+      {Faulty::kMove, 1, "MoveFileEx", ERROR_WRITE_PROTECT},
   };
   const FaultyInPlace in_place;
   for (const auto& row : rows) {

@@ -119,7 +119,7 @@ Start BindStart(Library& library, const Options& options) {
   return {row, [=] { return fn(nullptr, loader, cfg); }, 1, 0};
 }
 
-// Explicit names may point anywhere (the library uses them verbatim).
+// Explicit names need not match the listed patterns (a loader "x.txt").
 std::vector<std::wstring> NamedFiles(const std::wstring& install_dir, const Options& options) {
   std::vector<std::wstring> files;
   if (!install_dir.empty() && !options.loader_name.empty()) {
@@ -135,8 +135,10 @@ struct Verdict {
   std::string failure;  // empty unless the library reported failure
 };
 
-Verdict Judge(const Start& start, int32_t result) {
+// `refusal`: why the library refuses the start's names, or empty.
+Verdict Judge(const Start& start, int32_t result, const std::string& refusal) {
   if (result == start.done) return {"done", ""};
+  if (result == -1 && !refusal.empty()) return {"failed: " + refusal, refusal};
   if (result == -1) return {"failed: Firefox not found", "Firefox not found"};
   if (start.row.mode == Mode::kDlp && result == start.skipped) {
     return {"skipped: the agent's RvClientConfig.qcf is present", ""};
@@ -246,7 +248,7 @@ Outcome RunStart(Library& library, const Options& options) {
   outcome.library_output = printed.Take();
   const Failures failures = ReadFailures(outcome.library_output);
   const std::string export_name = pelorin::WideToUtf8(start.row.export_name);
-  Verdict verdict = Judge(start, result);
+  Verdict verdict = Judge(start, result, pelorin::tool::NameRefusal(options.loader_name, options.cfg_name));
   if (!verdict.failure.empty()) {
     outcome.failure = export_name + " returned " + std::to_string(result) + " (" + verdict.failure + ")";
   }
@@ -296,8 +298,11 @@ Outcome RunDryRun(const Options& options, bool cleanup) {
     report.push_back({"mode", "Mode", Value::String(row.name)});
     report.push_back({"loader_name", "Loader file name", NameValue(options.loader_name)});
     report.push_back({"cfg_name", "Autoconfig file name", NameValue(options.cfg_name)});
-    if (run.result == -1)
-      outcome.failure = pelorin::WideToUtf8(row.export_name) + " would return -1 (Firefox not found)";
+    if (run.result == -1) {
+      std::string why = pelorin::tool::NameRefusal(options.loader_name, options.cfg_name);
+      if (why.empty()) why = "Firefox not found";
+      outcome.failure = pelorin::WideToUtf8(row.export_name) + " would return -1 (" + why + ")";
+    }
   }
   report.push_back({"result", "Result", Value::Int(run.result)});
   report.push_back({"outcome", "Outcome", Value::String("dry run: nothing written")});
@@ -306,7 +311,10 @@ Outcome RunDryRun(const Options& options, bool cleanup) {
   for (const pelorin::tool::PlannedFile& file : run.files) {
     const std::string path = pelorin::WideToUtf8(file.path);
     std::string action = file.created ? "created" : "modified";
-    if (file.unreadable_error) action = "not written: cannot be read, error " + std::to_string(*file.unreadable_error);
+    if (file.not_written) {
+      action =
+          "not written: " + file.not_written->step + " failed with error " + std::to_string(file.not_written->error);
+    }
     files.push_back(Value::Section({{"path", "", Value::String(path, path + ":")},
                                     {"action", "", Value::String(action)},
                                     {"diff", "", Value::Strings(UnifiedDiff(file))}}));

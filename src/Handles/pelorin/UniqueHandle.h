@@ -9,8 +9,8 @@
 
 namespace pelorin {
 
-// Registry keys, service handles, modules, events, processes and threads are
-// empty when null.
+// Registry keys, service handles, modules, events, processes, threads and
+// local allocations are empty when null.
 struct null_handle_policy {
   template <typename Handle>
   static constexpr Handle invalid() noexcept {
@@ -71,5 +71,7 @@ using unique_find = unique_any<HANDLE, decltype(&::FindClose), ::FindClose, inva
 using unique_hkey = unique_any<HKEY, decltype(&::RegCloseKey), ::RegCloseKey>;
 using unique_sc_handle = unique_any<SC_HANDLE, decltype(&::CloseServiceHandle), ::CloseServiceHandle>;
 using unique_module = unique_any<HMODULE, decltype(&::FreeLibrary), ::FreeLibrary>;
+// What the security functions allocate for their caller: descriptors, SIDs, SID strings.
+using unique_hlocal = unique_any<HLOCAL, decltype(&::LocalFree), ::LocalFree>;
 
 }  // namespace pelorin

@@ -4,6 +4,7 @@
 // double quotes included).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,13 +24,29 @@ inline constexpr std::string_view kMarkerFilename = "\"general.config.filename\"
 inline constexpr wchar_t kDefaultLoaderName[] = L"!.js";
 inline constexpr wchar_t kDefaultCfgName[] = L"cv_mozilla_V2N.cfg";
 
-// An empty name selects the default; any other is used verbatim.
+// An empty name selects the default; any other is used as given, once
+// FindRefusedName has let it through.
 inline std::wstring NameOrDefault(const std::wstring& name, const wchar_t* fallback) {
   return name.empty() ? std::wstring(fallback) : name;
 }
 
-// pref("general.config.filename", "<name>"); with the name in UTF-8, neither
-// validated nor escaped.
+// Why `name` is not one plain file name ("holds a path separator"), or null
+// when it is. Firefox takes general.config.filename only as a plain name in
+// its own folder; a separator, a drive or ".." would lead the library's
+// write out of that folder, and a quote or a control character would change
+// the loader line itself.
+const char* NameFault(std::wstring_view name);
+
+// The first of a start's two names that is not plain, as given, and why;
+// nullopt when both are (an empty name selects its default).
+struct RefusedName {
+  std::wstring name;
+  const char* fault;
+};
+std::optional<RefusedName> FindRefusedName(const std::wstring& loader_name, const std::wstring& cfg_name);
+
+// pref("general.config.filename", "<name>"); with the name in UTF-8, not
+// escaped: a plain name needs no escape.
 std::string FilenameLine(const std::wstring& cfg_name);
 
 inline bool Contains(std::string_view line, std::string_view marker) {

@@ -1,9 +1,14 @@
 #include "check/Check.h"
 
 #include <windows.h>
+// After windows.h, which they need.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include "agent/RegistryRecords.h"
 #include "autoconfig/LoaderLines.h"
+#include "base/UniqueHandle.h"
+#include "check/FolderAccess.h"
 #include "check/OtherInstalls.h"
 #include "check/Policies.h"
 #include "files/FileContent.h"
@@ -54,6 +59,7 @@ std::vector<std::string_view> ModeLines(const ModeRow& row) {
 // What the preference files leave in the two loader preferences.
 struct LoaderPrefs {
   std::optional<std::string> filename;
+  bool filename_escaped = false;
   std::wstring filename_file;
   std::string obscure = kObscureDefault;
   std::wstring obscure_file;
@@ -80,6 +86,7 @@ LoaderPrefs ReadLoaderPrefs(const std::wstring& install_dir, const std::wstring&
         if (!statement || statement->function != "pref" || !statement->value) continue;
         if (statement->name == filename_pref && statement->value->kind == PrefValue::Kind::kString) {
           prefs.filename = statement->value->text;
+          prefs.filename_escaped = statement->escaped;
           prefs.filename_file = path;
           if (SamePath(Utf8ToWide(prefs.filename.value()), expected_name)) prefs.named_expected = path;
         } else if (statement->name == obscure_pref) {
@@ -134,6 +141,25 @@ Simulation Simulate(const LineList& lines, const PrefVerdict& pref, std::string_
   return result;
 }
 
+// Under Wine every program runs as the one Unix user, whom the descriptor
+// Wine makes up from a folder's mode bits shows as its owner with full
+// access, and a DACL set on a folder is not kept: there is no less
+// privileged account to guard against, so Wine's descriptors are not judged.
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// "BUILTIN\Users" for S-1-5-32-545; the SID itself when it names no account.
+std::string AccountName(const std::wstring& sid_text) {
+  unique_hlocal sid;
+  if (!ConvertStringSidToSidW(sid_text.c_str(), sid.put())) return Utf8(sid_text);
+  wchar_t name[256];
+  wchar_t domain[256];
+  DWORD name_size = 256;
+  DWORD domain_size = 256;
+  SID_NAME_USE use;
+  if (!LookupAccountSidW(nullptr, sid.get(), name, &name_size, domain, &domain_size, &use)) return Utf8(sid_text);
+  return Utf8(domain_size > 0 ? std::wstring(domain) + L"\\" + name : std::wstring(name));
+}
+
 class Checker {
  public:
   explicit Checker(CheckResult& result) : result_(result) {}
@@ -146,6 +172,11 @@ class Checker {
     if (installed) {
       const bool named = CheckLoader();
       loaded = ReadCfg() && named;
+      CheckLinks();
+      if (!UnderWine()) {
+        CheckFolderAccess(result_.install_dir);
+        CheckFolderAccess(result_.install_dir + L"\\defaults\\pref");
+      }
     }
     if (!result_.mode) {
       result_.mode = RecognizeMode(SplitLines(agent_content_), IsOwnLine);
@@ -201,6 +232,16 @@ class Checker {
     result_.autoconfig_file = prefs.filename ? install + L"\\" + Utf8ToWide(*prefs.filename) : expected;
     bool loaded = prefs.filename.has_value();
 
+    const char* fault = prefs.filename_escaped ? "holds a backslash, which Firefox reads as an escape"
+                        : prefs.filename       ? NameFault(Utf8ToWide(*prefs.filename))
+                                               : nullptr;
+    if (fault != nullptr) {
+      plain_name_ = false;
+      loaded = false;
+      Add("loader-name-not-plain", prefs.filename_file,
+          "It names the autoconfig file " + *prefs.filename + ", which " + fault +
+              ": Firefox runs only a file named plainly in its own folder, so run the mode's start again.");
+    }
     if (!prefs.filename) {
       Add("loader-missing", default_loader,
           "No preference file names an autoconfig file, so Firefox runs none: run the mode's start to write the "
@@ -237,6 +278,8 @@ class Checker {
 
   // Reads the file Firefox will run; whether Firefox can run it to its end.
   bool ReadCfg() {
+    // A name that is not plain may lead anywhere: the finding says why.
+    if (!plain_name_) return false;
     std::optional<std::string> read = TryReadFileContentW(result_.autoconfig_file);
     if (!read) {
       if (IsPresent(result_.autoconfig_file)) {
@@ -299,7 +342,41 @@ class Checker {
     }
   }
 
+  // The agent neither reads nor replaces a file with a second name.
+  void CheckLinks() {
+    for (const std::wstring* file : {&result_.loader_file, &result_.autoconfig_file}) {
+      if (file == &result_.autoconfig_file && !plain_name_) continue;
+      const FileRead read = ReadWholeFile(*file);
+      if (read.outcome != FileRead::kRefused) continue;
+      const bool hard_link = read.error == ERROR_TOO_MANY_LINKS;
+      Add("file-is-link", *file,
+          std::string(hard_link ? "It has another name elsewhere (a hard link)"
+                                : "It is a symbolic link, a junction or another reparse point") +
+              ", so the agent neither reads nor replaces it and keeps no lock in it: delete it and run the mode's "
+              "start again.");
+    }
+  }
+
+  // A descriptor that cannot be read, or a folder that is not there, is not
+  // judged.
+  void CheckFolderAccess(const std::wstring& folder) {
+    unique_hlocal descriptor;
+    if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, nullptr, nullptr, descriptor.put()) != ERROR_SUCCESS) {
+      return;
+    }
+    const std::vector<std::wstring> writers = FolderWriters(descriptor.get());
+    if (writers.empty()) return;
+    std::string names;
+    for (const std::wstring& writer : writers) names += (names.empty() ? "" : ", ") + AccountName(writer);
+    Add("folder-writable", folder,
+        "It lets " + names +
+            " add, change or delete files here, enough to rewrite the locks or plant a link for the agent to "
+            "follow: allow that only to SYSTEM, Administrators and TrustedInstaller.");
+  }
+
   CheckResult& result_;
+  bool plain_name_ = true;       // the loader names its autoconfig file plainly
   std::wstring expected_cfg_;    // the agent's autoconfig file
   bool own_file_ = false;        // Firefox will run the agent's autoconfig file
   std::string firefox_content_;  // of the file Firefox will run

@@ -48,11 +48,16 @@ class Cursor {
     while (position_ < text_.size()) {
       char c = text_[position_++];
       if (c == quote) return characters;
-      if (c == '\\' && position_ < text_.size()) c = text_[position_++];
+      if (c == '\\' && position_ < text_.size()) {
+        c = text_[position_++];
+        escaped_ = true;
+      }
       characters += c;
     }
     return std::nullopt;
   }
+
+  bool escaped() const { return escaped_; }
 
   std::optional<PrefValue> Literal() {
     SkipBlanks();
@@ -76,6 +81,7 @@ class Cursor {
  private:
   std::string_view text_;
   size_t position_ = 0;
+  bool escaped_ = false;
 };
 
 }  // namespace
@@ -106,6 +112,7 @@ std::optional<Statement> ParseStatement(std::string_view line) {
   if (!cursor.Take(')')) return std::nullopt;
   cursor.Take(';');
   if (!cursor.AtEnd() && !cursor.AtComment()) return std::nullopt;
+  statement.escaped = cursor.escaped();
   return statement;
 }
 

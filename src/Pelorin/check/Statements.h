@@ -27,6 +27,9 @@ struct Statement {
   std::string function;  // pref, lockPref, defaultPref, unlockPref, clearPref, ...
   std::string name;
   std::optional<PrefValue> value;
+  // A quoted string in it held a backslash: Firefox resolves escapes its own
+  // way, so the text read here may not be the one Firefox sees.
+  bool escaped = false;
 };
 
 std::optional<Statement> ParseStatement(std::string_view line);

@@ -63,16 +63,55 @@ DWORD WritePieces(HANDLE file, const Content& content) {
   return flush();
 }
 
+// Antivirus and indexing software open a file that was just written, often
+// without delete sharing, for a few to a few hundred milliseconds; a create
+// or a rename in that window fails with a sharing violation or access
+// denied. Each write tries such a step again within this budget, which stays
+// small because the module lock is held meanwhile.
+constexpr ULONGLONG kBriefHoldMs = 500;
+constexpr DWORD kBriefHoldPauseMs = 50;
+
+class HoldBudget {
+ public:
+  // Until `attempt` succeeds, fails otherwise than by a hold, or the budget
+  // is spent; GetLastError() then tells the last failure.
+  template <typename Attempt>
+  bool Retry(Attempt attempt) const {
+    for (;;) {
+      if (attempt()) return true;
+      const DWORD error = GetLastError();
+      const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+      if (!held || GetTickCount64() - start_ >= kBriefHoldMs) {
+        SetLastError(error);
+        return false;
+      }
+      Sleep(kBriefHoldPauseMs);
+    }
+  }
+
+ private:
+  const ULONGLONG start_ = GetTickCount64();
+};
+
+// CREATE_NEW never opens a file that is there, so a file or a link planted
+// under the temporary name is never written through; the reparse-point flag
+// keeps the create from following one either.
+unique_file CreateTemporary(const std::wstring& temporary, const HoldBudget& budget) {
+  unique_file file;
+  budget.Retry([&] {
+    file.reset(ActiveFileCalls().create_file(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return static_cast<bool>(file);
+  });
+  return file;
+}
+
 // The complete bytes in the temporary file, on disk before it takes the
 // target's place: a crash after the swap must not leave an empty file.
-bool WriteTemporary(const std::wstring& temporary, const std::wstring& target, const Content& content) {
-  unique_file file(ActiveFileCalls().create_file(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return PrintFailure("CreateFile", target, GetLastError());
-  const DWORD error = WritePieces(file.get(), content);
+bool WriteTemporary(HANDLE file, const std::wstring& target, const Content& content) {
+  const DWORD error = WritePieces(file, content);
   if (error != NO_ERROR) return PrintFailure("WriteFile", target, error);
-  if (!ActiveFileCalls().flush_file_buffers(file.get()))
-    return PrintFailure("FlushFileBuffers", target, GetLastError());
+  if (!ActiveFileCalls().flush_file_buffers(file)) return PrintFailure("FlushFileBuffers", target, GetLastError());
   return true;
 }
 
@@ -117,7 +156,7 @@ void CarryProtectionOver(const std::wstring& target, const std::wstring& tempora
 // and the next start created it afresh without the foreign lines. Without a
 // replace flag, MoveFileExW fails rather than overwrite a file that appeared
 // meanwhile.
-bool SwapIn(const std::wstring& temporary, const std::wstring& target) {
+bool SwapIn(const std::wstring& temporary, const std::wstring& target, const HoldBudget& budget) {
   DWORD flags = MOVEFILE_WRITE_THROUGH;
   std::wstring destination = target;
   if (IsPresent(target)) {
@@ -125,7 +164,8 @@ bool SwapIn(const std::wstring& temporary, const std::wstring& target) {
     flags |= MOVEFILE_REPLACE_EXISTING;
     destination = AsSpelledInFolder(target);
   }
-  if (ActiveFileCalls().move_file(temporary.c_str(), destination.c_str(), flags)) return true;
+  if (budget.Retry([&] { return ActiveFileCalls().move_file(temporary.c_str(), destination.c_str(), flags) != FALSE; }))
+    return true;
   return PrintFailure("MoveFileEx", target, GetLastError());
 }
 
@@ -168,14 +208,30 @@ bool IsPresent(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-FileRead ReadWholeFile(const std::wstring& path) {
+namespace {
+
+// The failure lines' steps for a file or folder refused as a second name.
+constexpr char kStepReparsePoint[] = "ReparsePoint";
+constexpr char kStepHardLink[] = "HardLink";
+constexpr char kStepFolderReparsePoint[] = "FolderReparsePoint";
+
+void Refuse(FileRead& result, const char* step, DWORD error) {
+  result.outcome = FileRead::kRefused;
+  result.step = step;
+  result.error = error;
+}
+
+// `refuse_links`: the handle, not the path, tells a link, so the answer
+// holds for the file actually read.
+FileRead Read(const std::wstring& path, bool refuse_links) {
   FileRead result;
   // Opening first spares a lookup of the path for every file that opens,
   // and a missing file says so; a directory does not open either, nor does
   // a file another program holds, so other failures are told apart by the
   // attributes.
+  const DWORD flags = FILE_ATTRIBUTE_NORMAL | (refuse_links ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
   unique_file file(ActiveFileCalls().create_file(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+                                                 flags, nullptr));
   if (!file) {
     result.error = GetLastError();
     const bool present =
@@ -185,21 +241,30 @@ FileRead ReadWholeFile(const std::wstring& path) {
   }
   result.outcome = FileRead::kUnreadable;
 
-  // A preference file of 4 GiB or more is not Firefox's and cannot be held
-  // in one read; it reads as unreadable rather than as a truncated copy.
-  // GetFileSize reports failure only through GetLastError, because its
-  // failure value is also a valid low half of a size.
-  DWORD high = 0;
-  SetLastError(NO_ERROR);
-  const DWORD size = GetFileSize(file.get(), &high);
-  if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
+  // Not GetFileInformationByHandle: under Wine it also asks the volume for
+  // its serial number, which took 0.6 ms a file, five times the read.
+  FILE_STANDARD_INFO standard;
+  FILE_ATTRIBUTE_TAG_INFO tag;
+  if (!ActiveFileCalls().file_information(file.get(), FileStandardInfo, &standard, sizeof standard) ||
+      !ActiveFileCalls().file_information(file.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
     result.error = GetLastError();
     return result;
   }
-  if (high != 0) {
+  if (refuse_links && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    Refuse(result, kStepReparsePoint, ERROR_CANT_ACCESS_FILE);
+    return result;
+  }
+  if (refuse_links && standard.NumberOfLinks > 1) {
+    Refuse(result, kStepHardLink, ERROR_TOO_MANY_LINKS);
+    return result;
+  }
+  // A preference file of 4 GiB or more is not Firefox's and cannot be held
+  // in one read; it reads as unreadable rather than as a truncated copy.
+  if (standard.EndOfFile.QuadPart > MAXDWORD) {
     result.error = ERROR_FILE_TOO_LARGE;
     return result;
   }
+  const DWORD size = static_cast<DWORD>(standard.EndOfFile.QuadPart);
 
   result.bytes.resize(size);
   DWORD read = 0;
@@ -221,10 +286,40 @@ FileRead ReadWholeFile(const std::wstring& path) {
   return result;
 }
 
-std::string ReadFileContentW(const std::wstring& path) { return ReadWholeFile(path).bytes; }
+}  // namespace
+
+FileRead ReadWholeFile(const std::wstring& path) { return Read(path, true); }
+
+FolderCheck CheckFolder(const std::wstring& path) {
+  constexpr DWORD kShareAllButDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  constexpr DWORD kFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+  const auto open = [&path](DWORD share) {
+    return ActiveFileCalls().create_file(path.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, kFlags,
+                                         nullptr);
+  };
+  FolderCheck check;
+  check.held.reset(open(kShareAllButDelete));
+  // Another program holding it with delete access leaves it checked, not held.
+  if (!check.held && GetLastError() == ERROR_SHARING_VIOLATION) {
+    check.held.reset(open(kShareAllButDelete | FILE_SHARE_DELETE));
+  }
+  // A folder that is not there fails the writes below it on their own.
+  if (!check.held) return check;
+  FILE_ATTRIBUTE_TAG_INFO tag;
+  if (!ActiveFileCalls().file_information(check.held.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+    check.step = kStepFolderReparsePoint;
+    check.error = GetLastError();
+  } else if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    check.step = kStepFolderReparsePoint;
+    check.error = ERROR_CANT_ACCESS_FILE;
+  }
+  return check;
+}
+
+std::string ReadFileContentW(const std::wstring& path) { return Read(path, false).bytes; }
 
 std::optional<std::string> TryReadFileContentW(const std::wstring& path) {
-  FileRead read = ReadWholeFile(path);
+  FileRead read = Read(path, false);
   if (read.outcome != FileRead::kRead) return std::nullopt;
   return std::move(read.bytes);
 }
@@ -233,12 +328,19 @@ void LeftoverRemover::RemoveFor(const std::wstring& path) {
   const std::wstring folder = FolderOf(path);
   const auto [found, inserted] = holds_leftovers_.emplace(folder, false);
   if (inserted) found->second = HoldsLeftovers(folder);
+  // DeleteFileW removes a link by its own name, never what it points to.
   if (found->second) DeleteFileW(TemporaryPathFor(path).c_str());
 }
 
 bool SetFileContentW(const std::wstring& path, const Content& content) {
   const std::wstring temporary = TemporaryPathFor(path);
-  if (WriteTemporary(temporary, path, content) && SwapIn(temporary, path)) return true;
+  const HoldBudget budget;
+  unique_file file = CreateTemporary(temporary, budget);
+  // A file that was there already is not this write's to remove.
+  if (!file) return PrintFailure("CreateFile", path, GetLastError());
+  const bool written = WriteTemporary(file.get(), path, content);
+  file.reset();
+  if (written && SwapIn(temporary, path, budget)) return true;
   DeleteFileW(temporary.c_str());
   return false;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/UniqueHandle.h"
 #include "files/Content.h"
 
 namespace pelorin {
@@ -18,28 +19,47 @@ namespace pelorin {
 // Present: the attributes can be read and the path is not a directory.
 bool IsPresent(const std::wstring& path);
 
-// The whole file as bytes; a missing, unreadable or directory path reads as
-// an empty string.
+// The whole file as bytes, read as Firefox reads it, through any link; a
+// missing, unreadable or directory path reads as an empty string.
 std::string ReadFileContentW(const std::wstring& path);
 
-// The whole file as bytes, or nullopt when it is missing, a directory or
-// cannot be read: for a reader that must tell an empty file from none.
+// The whole file as bytes, read as Firefox reads it, or nullopt when it is
+// missing, a directory or cannot be read: for a reader that must tell an
+// empty file from none.
 std::optional<std::string> TryReadFileContentW(const std::wstring& path);
 
-// A file read whole, or why not: a present file that cannot be read, or not
-// read whole, is told from a missing one, and its bytes stay empty.
+// A file the library may replace, read whole, or why not: a present file
+// that cannot be read, or not read whole, is told from a missing one, and
+// its bytes stay empty. A file that is a second name of another (a reparse
+// point, or one of several hard links) is refused: its bytes may be anyone's,
+// and a copy written in Firefox's folder would hand them to every user.
 struct FileRead {
-  enum Outcome { kMissing, kUnreadable, kRead };
+  enum Outcome { kMissing, kUnreadable, kRefused, kRead };
   Outcome outcome = kMissing;
   std::string bytes;
-  DWORD error = 0;  // the system's code when not read
+  DWORD error = 0;             // the system's code when not read
+  const char* step = nullptr;  // kRefused: the step its failure line names
 };
 FileRead ReadWholeFile(const std::wstring& path);
 
+// A folder the library is about to write below. A folder that is a reparse
+// point (a junction, a mount point, a symbolic link) would take the writes
+// elsewhere, so nothing is written below it; `step` then names why.
+struct FolderCheck {
+  const char* step = nullptr;  // null: writes may go below it
+  unsigned long error = 0;
+  // Open without delete sharing, so that on Windows the folder cannot be
+  // renamed away and a link put in its place until the writes are done.
+  unique_file held;
+};
+FolderCheck CheckFolder(const std::wstring& path);
+
 // Replaces the file's content with `content`, creating the file when it is
 // missing. On failure the target keeps its old bytes (or stays missing), no
-// temporary file remains, and one line names the target and the step:
-// "SetFileContentW: <step> <target> failed with error <code>".
+// temporary file of its making remains, and one line names the target and
+// the step: "SetFileContentW: <step> <target> failed with error <code>". A
+// sharing violation or access denied in creating the temporary file or
+// swapping it in is tried again for about half a second in all.
 bool SetFileContentW(const std::wstring& path, const Content& content);
 
 // "SetFileContentW: <step> <target> failed with error <code>" on standard

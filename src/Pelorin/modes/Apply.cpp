@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
 #include <utility>
 
 #include "agent/RegistryRecords.h"
@@ -13,9 +14,8 @@ namespace {
 
 FileOutcome Write(const FileChange& change) {
   if (!change.Changed()) return FileOutcome::kUnchanged;
-  // A file that could not be read whole would lose what was not read.
-  if (change.before->outcome == FileRead::kUnreadable) {
-    PrintWriteFailure("ReadFile", change.path, change.before->error);
+  if (const std::optional<Blocked> blocked = change.Blocker()) {
+    PrintWriteFailure(blocked->step, change.path, blocked->error);
     return FileOutcome::kFailed;
   }
   return SetFileContentW(change.path, change.after) ? FileOutcome::kWritten : FileOutcome::kFailed;

@@ -3,6 +3,7 @@
 // they go in.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,14 +19,31 @@ namespace pelorin {
 // that a failed loader write never leaves Firefox without any loader line.
 enum class FileRole { kAutoconfig, kLoader, kStripped };
 
+// The step and code of the failure line of a file that is not to be written.
+struct Blocked {
+  const char* step;
+  unsigned long error;
+};
+
 struct FileChange {
   FileRole role;
   std::wstring path;
   const FileRead* before;  // as read, owned by the operation's inputs
   Content after;
+  // The file, or a folder on its way, was refused as a second name: it is
+  // reported as not written whatever its bytes, so that the host learns of
+  // the link even where nothing would have changed.
+  std::optional<Blocked> refused;
 
   // A missing file is created even when it is to be empty.
-  bool Changed() const { return before->outcome == FileRead::kMissing || !after.Equals(before->bytes); }
+  bool Changed() const { return refused || before->outcome == FileRead::kMissing || !after.Equals(before->bytes); }
+  // Why a changed file would not be written: refused, or not read whole,
+  // when what was not read would be lost. Nullopt: it can be written.
+  std::optional<Blocked> Blocker() const {
+    if (refused) return refused;
+    if (before->outcome == FileRead::kUnreadable) return Blocked{"ReadFile", before->error};
+    return std::nullopt;
+  }
 };
 
 // Recorded only once the file it describes is in place: FFCFG names an

@@ -21,6 +21,9 @@ class Inputs {
   // A file read whole, once: a second question about the same file (paths
   // compared without regard to case, as Windows does) gets the first answer.
   virtual const FileRead& Read(const std::wstring& path) = 0;
+  // A folder writes are to go below, checked once; what a check holds
+  // stays held as long as the inputs, so through the writes.
+  virtual const FolderCheck& Folder(const std::wstring& path) = 0;
   virtual bool ClientConfigPresent() = 0;
   virtual bool RvClientConfigPresent() = 0;
   // Logs its own failures each time it is asked.

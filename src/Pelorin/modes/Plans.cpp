@@ -1,5 +1,6 @@
 #include "modes/Plans.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -16,7 +17,53 @@ namespace {
 bool IsPresent(const FileRead& read) { return read.outcome != FileRead::kMissing; }
 
 void AddFile(ChangeSet& changes, FileRole role, const std::wstring& path, const FileRead& before, Content after) {
-  changes.files.push_back({role, path, &before, std::move(after)});
+  FileChange& change = changes.files.emplace_back(FileChange{role, path, &before, std::move(after), std::nullopt});
+  if (before.outcome == FileRead::kRefused) change.refused = Blocked{before.step, before.error};
+}
+
+// Firefox's folder, once the start's names are plain and Firefox is found;
+// empty, with the start's failure result, otherwise. A name that is not
+// plain would lead the writes out of Firefox's folder, or give Firefox a
+// loader line it cannot use, so it is refused before anything is read.
+std::wstring StartInstallDir(Inputs& inputs, const ModeRow& row, const std::wstring& loader_name,
+                             const std::wstring& cfg_name, Plan& plan) {
+  if (const std::optional<RefusedName> refused = FindRefusedName(loader_name, cfg_name)) {
+    Log(std::wstring(row.export_name) + L" refused the file name \"" + refused->name + L"\": it " +
+        Utf8ToWide(refused->fault) + L".");
+    plan.result = -1;
+    return std::wstring();
+  }
+  std::wstring install_dir = inputs.FirefoxInstallDir();
+  if (install_dir.empty()) {
+    Log(row.not_found_message);
+    plan.result = -1;
+  }
+  return install_dir;
+}
+
+// The folders from `root` down to the one that holds `path`.
+std::vector<std::wstring> FoldersOnTheWay(const std::wstring& root, const std::wstring& path) {
+  std::vector<std::wstring> folders{root};
+  for (size_t end = path.find(L'\\', root.size() + 1); end != std::wstring::npos; end = path.find(L'\\', end + 1)) {
+    folders.push_back(path.substr(0, end));
+  }
+  return folders;
+}
+
+// A folder that is a reparse point would take the writes below it
+// elsewhere. Asked only for files to be written, so that a start that finds
+// everything up to date opens no folder.
+void RefuseBelowLinkedFolders(Inputs& inputs, const std::wstring& root, ChangeSet& changes) {
+  for (FileChange& change : changes.files) {
+    if (!change.Changed() || change.Blocker()) continue;
+    for (const std::wstring& folder : FoldersOnTheWay(root, change.path)) {
+      const FolderCheck& check = inputs.Folder(folder);
+      if (check.step != nullptr) {
+        change.refused = Blocked{check.step, check.error};
+        break;
+      }
+    }
+  }
 }
 
 std::wstring PrefDirOf(const std::wstring& install_dir) { return install_dir + L"\\defaults\\pref\\"; }
@@ -37,6 +84,9 @@ bool PlanStrips(Inputs& inputs, const std::wstring& install_dir, const std::wstr
       loader_stripped = IsPresent(read);
     } else if (std::optional<Content> stripped = StripLoaderLines(read.bytes)) {
       AddFile(changes, FileRole::kStripped, path, read, std::move(*stripped));
+    } else if (read.outcome == FileRead::kRefused) {
+      // Unread, it would change nothing; the link is reported all the same.
+      AddFile(changes, FileRole::kStripped, path, read, Content());
     }
   }
   return loader_stripped;
@@ -65,6 +115,10 @@ void PlanWebLoader(Inputs& inputs, const std::wstring& path, const std::wstring&
 // The autoconfig file as the mode wants it; false when it already is.
 bool PlanCfgFile(Inputs& inputs, const ModeRow& row, const std::wstring& path, bool agent_config, ChangeSet& changes) {
   const FileRead& read = inputs.Read(path);
+  if (read.outcome == FileRead::kRefused) {
+    AddFile(changes, FileRole::kAutoconfig, path, read, Content());
+    return true;
+  }
   const InlineProxyQuestion inline_proxy = [&inputs] { return inputs.InlineProxyEnabled(); };
   if (IsPresent(read) && CfgHoldsModeLines(read.bytes, row, agent_config, inline_proxy)) return false;
   AddFile(changes, FileRole::kAutoconfig, path, read,
@@ -74,47 +128,44 @@ bool PlanCfgFile(Inputs& inputs, const ModeRow& row, const std::wstring& path, b
   return true;
 }
 
+void PlanWebFiles(Inputs& inputs, const ModeRow& row, const std::wstring& install_dir, const std::wstring& loader,
+                  const std::wstring& cfg, bool replay, bool cfg_up_to_date, ChangeSet& changes) {
+  const std::wstring loader_path = PrefDirOf(install_dir) + loader;
+  const bool stripped = PlanStrips(inputs, install_dir, loader_path, changes);
+  PlanWebLoader(inputs, loader_path, cfg, replay, stripped, changes);
+  // A replay at unload only restores the loader file; the autoconfig file
+  // stays as the host's own start left it.
+  if (replay) return;
+  if (cfg_up_to_date) {
+    Log(L"FF config already up to date (flag set)");
+    return;
+  }
+  const bool agent_config = inputs.ClientConfigPresent();
+  if (!PlanCfgFile(inputs, row, install_dir + L"\\" + cfg, agent_config, changes)) {
+    Log(L"FF config already up to date (setting flag)");
+    changes.cfg_found_up_to_date = true;
+  }
+}
+
 }  // namespace
 
 Plan PlanWebStart(Inputs& inputs, Mode mode, const std::wstring& loader_name, const std::wstring& cfg_name, bool replay,
                   bool cfg_up_to_date) {
   Plan plan;
   const ModeRow& row = RowOf(mode);
-  const std::wstring install_dir = inputs.FirefoxInstallDir();
-  if (install_dir.empty()) {
-    Log(row.not_found_message);
-    plan.result = -1;
-    return plan;
-  }
-  const std::wstring loader = NameOrDefault(loader_name, kDefaultLoaderName);
-  const std::wstring cfg = NameOrDefault(cfg_name, kDefaultCfgName);
-  const std::wstring loader_path = PrefDirOf(install_dir) + loader;
-  const bool stripped = PlanStrips(inputs, install_dir, loader_path, plan.changes);
-  PlanWebLoader(inputs, loader_path, cfg, replay, stripped, plan.changes);
-  // A replay at unload only restores the loader file; the autoconfig file
-  // stays as the host's own start left it.
-  if (replay) return plan;
-  if (cfg_up_to_date) {
-    Log(L"FF config already up to date (flag set)");
-    return plan;
-  }
-  const bool agent_config = inputs.ClientConfigPresent();
-  if (!PlanCfgFile(inputs, row, install_dir + L"\\" + cfg, agent_config, plan.changes)) {
-    Log(L"FF config already up to date (setting flag)");
-    plan.changes.cfg_found_up_to_date = true;
-  }
+  const std::wstring install_dir = StartInstallDir(inputs, row, loader_name, cfg_name, plan);
+  if (install_dir.empty()) return plan;
+  PlanWebFiles(inputs, row, install_dir, NameOrDefault(loader_name, kDefaultLoaderName),
+               NameOrDefault(cfg_name, kDefaultCfgName), replay, cfg_up_to_date, plan.changes);
+  RefuseBelowLinkedFolders(inputs, install_dir, plan.changes);
   return plan;
 }
 
 Plan PlanDlpStart(Inputs& inputs, const std::wstring& loader_name, const std::wstring& cfg_name) {
   Plan plan;
   const ModeRow& row = RowOf(Mode::kDlp);
-  const std::wstring install_dir = inputs.FirefoxInstallDir();
-  if (install_dir.empty()) {
-    Log(row.not_found_message);
-    plan.result = -1;
-    return plan;
-  }
+  const std::wstring install_dir = StartInstallDir(inputs, row, loader_name, cfg_name, plan);
+  if (install_dir.empty()) return plan;
   // An agent installed with RvClientConfig.qcf does not use DLP mode.
   if (inputs.RvClientConfigPresent()) return plan;
   plan.result = 1;
@@ -145,6 +196,7 @@ Plan PlanDlpStart(Inputs& inputs, const std::wstring& loader_name, const std::ws
   } else {
     Log(L"FF extension CFG file already updated.");
   }
+  RefuseBelowLinkedFolders(inputs, install_dir, plan.changes);
   return plan;
 }
 
@@ -156,6 +208,7 @@ Plan PlanCleanup(Inputs& inputs, bool only_proxy) {
   // The file is Firefox's, not ours: when the user removed it, it stays gone.
   if (!IsPresent(read)) return plan;
   AddFile(plan.changes, FileRole::kAutoconfig, path, read, CleanCfgFile(read.bytes, only_proxy));
+  RefuseBelowLinkedFolders(inputs, path.substr(0, path.find_last_of(L"\\/")), plan.changes);
   return plan;
 }
 

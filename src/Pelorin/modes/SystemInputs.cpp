@@ -27,6 +27,12 @@ const FileRead& SystemInputs::Read(const std::wstring& path) {
   return *read;
 }
 
+const FolderCheck& SystemInputs::Folder(const std::wstring& path) {
+  const auto [found, inserted] = folders_.try_emplace(AsciiLower(path));
+  if (inserted) found->second = CheckFolder(path);
+  return found->second;
+}
+
 bool SystemInputs::ClientConfigPresent() { return IsClientConfigPresent(); }
 
 // The probe's second answer, the proxy configuration, is not needed here.

@@ -16,6 +16,7 @@ class SystemInputs : public Inputs {
   std::wstring FirefoxInstallDir() override;
   PrefNameSet PrefJsFiles(const std::wstring& pref_dir) override;
   const FileRead& Read(const std::wstring& path) override;
+  const FolderCheck& Folder(const std::wstring& path) override;
   bool ClientConfigPresent() override;
   bool RvClientConfigPresent() override;
   bool InlineProxyEnabled() override;
@@ -29,6 +30,7 @@ class SystemInputs : public Inputs {
   // into it.
   std::map<std::wstring, std::unique_ptr<FileRead>> reads_;
   std::vector<std::wstring> read_paths_;
+  std::map<std::wstring, FolderCheck> folders_;
 };
 
 }  // namespace pelorin

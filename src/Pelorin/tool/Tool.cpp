@@ -4,6 +4,7 @@
 
 #include "agent/AgentKeys.h"
 #include "agent/RegistryRecords.h"
+#include "autoconfig/LoaderLines.h"
 #include "base/Log.h"
 #include "base/Registry.h"
 #include "modes/Plans.h"
@@ -43,7 +44,9 @@ DryRun Run(Decide decide) {
     file.path = change.path;
     file.created = change.before->outcome == FileRead::kMissing;
     file.lines = DiffLines(change.before->bytes, change.after);
-    if (change.before->outcome == FileRead::kUnreadable) file.unreadable_error = change.before->error;
+    if (const std::optional<Blocked> blocked = change.Blocker()) {
+      file.not_written = WriteFailure{blocked->step, WideToUtf8(change.path), blocked->error};
+    }
     run.files.push_back(std::move(file));
   }
   for (const RecordChange& record : plan.changes.records) {
@@ -70,6 +73,12 @@ std::wstring RecordedCfgPath() { return ReadCfgFilePath(); }
 std::optional<std::wstring> AgentInstallPath() { return ReadString(kAgentKey, kAgentInstallPathValue); }
 
 bool IsFilePresent(const std::wstring& path) { return IsPresent(path); }
+
+std::string NameRefusal(const std::wstring& loader_name, const std::wstring& cfg_name) {
+  const std::optional<RefusedName> refused = FindRefusedName(loader_name, cfg_name);
+  if (!refused) return std::string();
+  return "refused the file name \"" + WideToUtf8(refused->name) + "\": it " + refused->fault;
+}
 
 DryRun PlanStart(Mode mode, const std::wstring& loader_name, const std::wstring& cfg_name) {
   return Run([&](Inputs& inputs) {

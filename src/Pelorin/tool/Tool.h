@@ -42,9 +42,9 @@ struct PlannedFile {
   std::wstring path;
   bool created = false;
   std::vector<DiffLine> lines;  // every line of the old and new file
-  // The file is there but cannot be read whole: the operation would not
-  // replace it and would fail on it with this error.
-  std::optional<unsigned long> unreadable_error;
+  // The operation would not replace it and would print this failure: the
+  // file cannot be read whole, or it or a folder on its way is a link.
+  std::optional<WriteFailure> not_written;
 };
 
 struct PlannedRecord {
@@ -62,6 +62,11 @@ struct DryRun {
   std::vector<PlannedRecord> records;
   std::vector<std::wstring> messages;  // as the operation would log them
 };
+
+// Why a start refuses these names, in the words of its log line
+// ("refused the file name \"a\\b.cfg\": it holds a path separator"); empty
+// when it takes them.
+std::string NameRefusal(const std::wstring& loader_name, const std::wstring& cfg_name);
 
 // A start in a process that has not found an autoconfig file up to date yet.
 DryRun PlanStart(Mode mode, const std::wstring& loader_name, const std::wstring& cfg_name);

@@ -1,0 +1,90 @@
+#include "check/FolderAccess.h"
+
+#include <sddl.h>
+
+#include <algorithm>
+#include <iterator>
+
+#include "base/UniqueHandle.h"
+
+namespace pelorin {
+
+namespace {
+
+constexpr const wchar_t* kTrusted[] = {L"S-1-5-18", L"S-1-5-32-544",
+                                       L"S-1-5-80-956008885-3425770349-4205376447-1632187004-4248036098"};
+// CREATOR OWNER and CREATOR GROUP stand for whoever creates a file there,
+// and only those who may add files can: they are judged by that right.
+constexpr const wchar_t* kCreators[] = {L"S-1-3-0", L"S-1-3-1"};
+constexpr wchar_t kOwnerRights[] = L"S-1-3-4";
+constexpr wchar_t kEveryone[] = L"S-1-1-0";
+
+// On the folder itself: add a file or a folder (a link among them), delete
+// any child, delete or rename the folder, or change who may.
+constexpr ACCESS_MASK kFolderRights =
+    FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER;
+// On a file that inherits the entry, such as a new autoconfig file.
+constexpr ACCESS_MASK kFileRights = FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE | WRITE_DAC | WRITE_OWNER;
+
+std::wstring SidText(PSID sid) {
+  unique_hlocal text;
+  if (sid == nullptr || !ConvertSidToStringSidW(sid, reinterpret_cast<LPWSTR*>(text.put()))) return std::wstring();
+  return static_cast<const wchar_t*>(text.get());
+}
+
+template <size_t kCount>
+bool IsOneOf(const std::wstring& sid, const wchar_t* const (&sids)[kCount]) {
+  return std::find(std::begin(sids), std::end(sids), sid) != std::end(sids);
+}
+
+}  // namespace
+
+std::vector<std::wstring> FolderWriters(PSECURITY_DESCRIPTOR descriptor) {
+  std::vector<std::wstring> writers;
+  const auto add = [&writers](const std::wstring& sid) {
+    if (!sid.empty() && !IsOneOf(sid, kTrusted) && std::find(writers.begin(), writers.end(), sid) == writers.end()) {
+      writers.push_back(sid);
+    }
+  };
+  PSID owner_sid = nullptr;
+  BOOL defaulted = FALSE;
+  GetSecurityDescriptorOwner(descriptor, &owner_sid, &defaulted);
+  const std::wstring owner = SidText(owner_sid);
+  BOOL present = FALSE;
+  PACL dacl = nullptr;
+  GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+  // Without a DACL Windows lets everyone do everything.
+  if (!present || dacl == nullptr) {
+    add(kEveryone);
+    return writers;
+  }
+  GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+  bool owner_rights_named = false;
+  for (DWORD index = 0; index < dacl->AceCount; ++index) {
+    ACE_HEADER* header = nullptr;
+    if (!GetAce(dacl, index, reinterpret_cast<void**>(&header))) continue;
+    // Deny entries are not weighed: whether one covers a given user turns on
+    // group memberships the descriptor does not show, and a warning too many
+    // is better than none.
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE) continue;
+    const auto* ace = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(header);
+    std::wstring sid = SidText(const_cast<DWORD*>(&ace->SidStart));
+    if (sid == kOwnerRights) {
+      owner_rights_named = true;
+      sid = owner;
+    }
+    if (IsOneOf(sid, kCreators)) continue;
+    ACCESS_MASK mask = ace->Mask;
+    MapGenericMask(&mask, &mapping);
+    ACCESS_MASK relevant = 0;
+    if ((header->AceFlags & INHERIT_ONLY_ACE) == 0) relevant |= kFolderRights;
+    if ((header->AceFlags & OBJECT_INHERIT_ACE) != 0) relevant |= kFileRights;
+    if ((mask & relevant) != 0) add(sid);
+  }
+  // An owner may always change the permissions, unless an OWNER RIGHTS
+  // entry says what it may do.
+  if (!owner_rights_named) add(owner);
+  return writers;
+}
+
+}  // namespace pelorin
