@@ -63,6 +63,8 @@ struct FakeInputs : pelorin::Inputs {
     }
     return *read;
   }
+  // Every folder may be written below.
+  const pelorin::FolderCheck& Folder(const std::wstring&) override { return folder_; }
   bool ClientConfigPresent() override { return client_config; }
   bool RvClientConfigPresent() override { return rv_config; }
   bool InlineProxyEnabled() override {
@@ -73,6 +75,7 @@ struct FakeInputs : pelorin::Inputs {
 
  private:
   std::map<std::wstring, std::unique_ptr<pelorin::FileRead>> reads_;
+  pelorin::FolderCheck folder_;
 };
 
 // The messages logged while alive.
