@@ -39,15 +39,18 @@ struct FakeInputs : pelorin::Inputs {
   }
 
   std::wstring FirefoxInstallDir() override { return registered ? install : L""; }
-  // Every *.js file of the folder but channel-prefs.js, lower-cased.
+  // Every *.js file of the folder but channel-prefs.js, lower-cased, with
+  // its spelling.
   pelorin::PrefNameSet PrefJsFiles(const std::wstring& pref_dir) override {
     pelorin::PrefNameSet names;
     for (const auto& [relative, bytes] : files) {
-      const std::wstring path = Lower(Path(relative));
-      if (path.rfind(Lower(pref_dir), 0) != 0 || path.size() < 3 || path.compare(path.size() - 3, 3, L".js") != 0) {
+      const std::wstring path = Path(relative);
+      const std::wstring name = Lower(path.substr(pref_dir.size()));
+      if (Lower(path).rfind(Lower(pref_dir), 0) != 0 || name.size() < 3 ||
+          name.compare(name.size() - 3, 3, L".js") != 0) {
         continue;
       }
-      if (path.substr(pref_dir.size()) != L"channel-prefs.js") names.insert(path.substr(pref_dir.size()));
+      if (name != L"channel-prefs.js") names.emplace(name, path.substr(pref_dir.size()));
     }
     return names;
   }

@@ -65,8 +65,7 @@ TEST(ListPrefJsFiles, LowerCasedJsFilesInCodeUnitOrder) {
   MakeDirectory(firefox.pref(L"old.js"));
   pelorin::PrefNameSet names;
   pelorin::ListPrefJsFiles(firefox.pref_dir(), names);
-  EXPECT_EQ(std::vector<std::wstring>(names.begin(), names.end()),
-            (std::vector<std::wstring>{L"!.js", L"local.js", L"prefs.js"}));
+  EXPECT_EQ(names, (pelorin::PrefNameSet{{L"!.js", L"!.js"}, {L"local.js", L"Local.JS"}, {L"prefs.js", L"prefs.js"}}));
 }
 
 // Only files count, and the names go on InstallPath as stored: nothing adds a

@@ -139,7 +139,6 @@ TEST(WebStartPlan, LoaderAndPreferenceFiles) {
   const std::wstring prefs = L"defaults\\pref\\prefs.js";
   const std::wstring channel = L"defaults\\pref\\channel-prefs.js";
   const std::wstring custom = L"defaults\\pref\\Custom.JS";
-  const std::wstring custom_named = L"defaults\\pref\\custom.js";  // as the host names it
   const std::wstring loader_txt = L"defaults\\pref\\loader.txt";
   const std::string foreign_name = "pref(\"general.config.filename\", \"h\xC3\xA9.cfg\");";
   const std::string stale = "pref(\"a\", 1);\n" + PrefFilename("cv_mozilla_zarn.cfg") + "\n\n";
@@ -168,8 +167,8 @@ TEST(WebStartPlan, LoaderAndPreferenceFiles) {
       {false,
        L"custom.js",
        {{custom, "pref(\"general.config.obscure_value\", 1);\n" + foreign_name + "\n"}, {prefs, "pref(\"b\", 2);\n"}},
-       {{custom_named, kV2nLoader}},
-       {L"loader " + custom_named},
+       {{custom, kV2nLoader}},  // spelled as the folder spells it, not as the host named it
+       {L"loader " + custom},
        {L"FFObscure=pref(\"general.config.obscure_value\", 1); after loader"}},
       // The library's own filename line is not recorded; a line naming one
       // of its files goes, even in a comment.
@@ -308,6 +307,7 @@ TEST(CleanupPlan, RecordedFileLosesTheLibrarysLines) {
       {false, "// Added by Corvane V2N\nx();", "//\n// Added by Corvane V2N\nx();\n", {}},
       {false, "//\r\nx();\r\n" + kCfgPkix + "\r\n", "//\n//\r\nx();\r\n", {}},
       {false, "", "//\n", {}},
+      {false, "//\nx();\n" + kCfgPkix, "//\nx();\n", {}},  // a last line without its "\n"
       {false, "//\nx();\n", std::nullopt, {}},
       {true, std::nullopt, std::nullopt, {}},
   };

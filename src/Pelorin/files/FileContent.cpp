@@ -99,7 +99,7 @@ class HoldBudget {
 unique_file CreateTemporary(const std::wstring& temporary, const HoldBudget& budget) {
   unique_file file;
   budget.Retry([&] {
-    file.reset(ActiveFileCalls().create_file(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    file.reset(ActiveFileCalls().create_file(temporary.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW,
                                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     return static_cast<bool>(file);
   });
@@ -121,32 +121,51 @@ std::wstring FolderOf(const std::wstring& path) {
   return last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
 }
 
-// The name of an existing file as its folder spells it. Windows finds a file
-// whatever the case of the name it is given, but a rename gives the file that
-// spelling, and Firefox orders its preference files by case.
-std::wstring AsSpelledInFolder(const std::wstring& path) {
-  WIN32_FIND_DATAW entry;
-  unique_find found(FindFirstFileW(path.c_str(), &entry));
-  return found ? FolderOf(path) + entry.cFileName : path;
-}
-
 // What ReplaceFileW would keep of the replaced file: its permissions and its
 // hidden, system and archive marks. A rename alone would give the new file
-// the folder's inherited permissions, undoing an administrator's own. Best
-// effort: a Firefox file left stale would be worse than one that keeps the
-// folder's permissions.
-void CarryProtectionOver(const std::wstring& target, const std::wstring& temporary) {
+// the folder's inherited permissions, undoing an administrator's own.
+struct Protection {
+  bool target_exists = false;
+  DWORD attributes = 0;          // the marks kept
+  std::vector<BYTE> descriptor;  // its DACL; empty when it could not be read
+};
+
+// From one handle of the target, never through a link it may have become.
+Protection ReadProtection(const std::wstring& target) {
   constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-  const DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes) != 0) {
-    SetFileAttributesW(temporary.c_str(), attributes & kKeptAttributes);
+  Protection protection;
+  const unique_file file(CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  // A directory in the way does not open as a file: without the replace flag
+  // the rename then fails, as it must.
+  if (!file) return protection;
+  protection.target_exists = true;
+  FILE_BASIC_INFO basic;
+  if (GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) {
+    protection.attributes = basic.FileAttributes & kKeptAttributes;
   }
   DWORD needed = 0;
-  GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
-  if (needed == 0) return;
-  std::vector<BYTE> descriptor(needed);
-  if (GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed)) {
-    SetFileSecurityW(temporary.c_str(), DACL_SECURITY_INFORMATION, descriptor.data());
+  GetKernelObjectSecurity(file.get(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+  protection.descriptor.resize(needed);
+  if (needed == 0 ||
+      !GetKernelObjectSecurity(file.get(), DACL_SECURITY_INFORMATION, protection.descriptor.data(), needed, &needed)) {
+    protection.descriptor.clear();
+  }
+  return protection;
+}
+
+// On the temporary file's own handle, before it is closed. Best effort: a
+// Firefox file left stale would be worse than one that keeps the folder's
+// permissions.
+void CarryProtectionOver(const Protection& protection, HANDLE temporary) {
+  if (protection.attributes != 0) {
+    FILE_BASIC_INFO basic = {};
+    basic.FileAttributes = protection.attributes;
+    SetFileInformationByHandle(temporary, FileBasicInfo, &basic, sizeof basic);
+  }
+  if (!protection.descriptor.empty()) {
+    SetKernelObjectSecurity(temporary, DACL_SECURITY_INFORMATION, const_cast<BYTE*>(protection.descriptor.data()));
   }
 }
 
@@ -156,15 +175,9 @@ void CarryProtectionOver(const std::wstring& target, const std::wstring& tempora
 // and the next start created it afresh without the foreign lines. Without a
 // replace flag, MoveFileExW fails rather than overwrite a file that appeared
 // meanwhile.
-bool SwapIn(const std::wstring& temporary, const std::wstring& target, const HoldBudget& budget) {
-  DWORD flags = MOVEFILE_WRITE_THROUGH;
-  std::wstring destination = target;
-  if (IsPresent(target)) {
-    CarryProtectionOver(target, temporary);
-    flags |= MOVEFILE_REPLACE_EXISTING;
-    destination = AsSpelledInFolder(target);
-  }
-  if (budget.Retry([&] { return ActiveFileCalls().move_file(temporary.c_str(), destination.c_str(), flags) != FALSE; }))
+bool SwapIn(const std::wstring& temporary, const std::wstring& target, bool target_exists, const HoldBudget& budget) {
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (target_exists ? MOVEFILE_REPLACE_EXISTING : 0);
+  if (budget.Retry([&] { return ActiveFileCalls().move_file(temporary.c_str(), target.c_str(), flags) != FALSE; }))
     return true;
   return PrintFailure("MoveFileEx", target, GetLastError());
 }
@@ -339,8 +352,10 @@ bool SetFileContentW(const std::wstring& path, const Content& content) {
   // A file that was there already is not this write's to remove.
   if (!file) return PrintFailure("CreateFile", path, GetLastError());
   const bool written = WriteTemporary(file.get(), path, content);
+  const Protection protection = written ? ReadProtection(path) : Protection();
+  if (written) CarryProtectionOver(protection, file.get());
   file.reset();
-  if (written && SwapIn(temporary, path, budget)) return true;
+  if (written && SwapIn(temporary, path, protection.target_exists, budget)) return true;
   DeleteFileW(temporary.c_str());
   return false;
 }

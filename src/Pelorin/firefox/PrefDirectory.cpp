@@ -44,7 +44,7 @@ void ListPrefJsFiles(const std::wstring& dir, PrefNameSet& names) {
   do {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
     std::wstring lowered = AsciiLower(entry.cFileName);
-    if (IsListedName(lowered)) names.insert(std::move(lowered));
+    if (IsListedName(lowered)) names.emplace(std::move(lowered), entry.cFileName);
   } while (FindNextFileW(search.get(), &entry));
 }
 

@@ -2,7 +2,7 @@
 // which order the library visits them.
 #pragma once
 
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,8 +12,10 @@ namespace pelorin {
 // that the library visits it last.
 inline constexpr wchar_t kChannelPrefsName[] = L"channel-prefs.js";
 
-// Lower-cased file names, ordered by UTF-16 code unit ("!.js" first).
-using PrefNameSet = std::set<std::wstring>;
+// Lower-cased file names, ordered by UTF-16 code unit ("!.js" first), each
+// with its name as the folder spells it: a file rewritten under another
+// spelling would take it, and Firefox orders its preference files by case.
+using PrefNameSet = std::map<std::wstring, std::wstring>;
 
 // Clears `names` and fills it with the *.js files of `dir` (not
 // "channel-prefs.js", not directories, not names with ".js" elsewhere).

@@ -70,11 +70,13 @@ std::wstring PrefDirOf(const std::wstring& install_dir) { return install_dir + L
 
 // Stale loader lines go from every preference file, so that only the loader
 // file names an autoconfig file. The loader file is left to its writer, which
-// strips it as it writes; returns whether the strip goes through it.
-bool PlanStrips(Inputs& inputs, const std::wstring& install_dir, const std::wstring& loader_path, ChangeSet& changes) {
+// strips it as it writes; returns whether the strip goes through it, and
+// then spells `loader_path` as the folder does.
+bool PlanStrips(Inputs& inputs, const std::wstring& install_dir, std::wstring& loader_path, ChangeSet& changes) {
   const std::wstring pref_dir = PrefDirOf(install_dir);
   const PrefNameSet listed = inputs.PrefJsFiles(pref_dir);
-  std::vector<std::wstring> names(listed.begin(), listed.end());
+  std::vector<std::wstring> names;
+  for (const auto& [lowered, spelled] : listed) names.push_back(spelled);
   names.push_back(kChannelPrefsName);  // after every listed file, whether there or not
   bool loader_stripped = false;
   for (const std::wstring& name : names) {
@@ -82,6 +84,7 @@ bool PlanStrips(Inputs& inputs, const std::wstring& install_dir, const std::wstr
     const FileRead& read = inputs.Read(path);
     if (AsciiLower(path) == AsciiLower(loader_path)) {
       loader_stripped = IsPresent(read);
+      if (loader_stripped) loader_path = path;
     } else if (std::optional<Content> stripped = StripLoaderLines(read.bytes)) {
       AddFile(changes, FileRole::kStripped, path, read, std::move(*stripped));
     } else if (read.outcome == FileRead::kRefused) {
@@ -130,7 +133,7 @@ bool PlanCfgFile(Inputs& inputs, const ModeRow& row, const std::wstring& path, b
 
 void PlanWebFiles(Inputs& inputs, const ModeRow& row, const std::wstring& install_dir, const std::wstring& loader,
                   const std::wstring& cfg, bool replay, bool cfg_up_to_date, ChangeSet& changes) {
-  const std::wstring loader_path = PrefDirOf(install_dir) + loader;
+  std::wstring loader_path = PrefDirOf(install_dir) + loader;
   const bool stripped = PlanStrips(inputs, install_dir, loader_path, changes);
   PlanWebLoader(inputs, loader_path, cfg, replay, stripped, changes);
   // A replay at unload only restores the loader file; the autoconfig file
@@ -172,7 +175,7 @@ Plan PlanDlpStart(Inputs& inputs, const std::wstring& loader_name, const std::ws
 
   const std::wstring loader = NameOrDefault(loader_name, kDefaultLoaderName);
   std::wstring cfg = NameOrDefault(cfg_name, kDefaultCfgName);
-  const std::wstring loader_path = PrefDirOf(install_dir) + loader;
+  std::wstring loader_path = PrefDirOf(install_dir) + loader;
   const FileRead& read = inputs.Read(loader_path);
   if (IsPresent(read) && NamesCfgFile(read.bytes, FilenameLine(cfg))) {
     Log(L"FF extension JS file already updated.");

@@ -42,7 +42,7 @@ int GetFFVersionAndCfg(const std::wstring& id, std::wstring* loader_name, std::w
   if (names.empty()) return 1;
   // The library's loader name "!.js" sorts before any letter or digit, so
   // the first name is the loader file when there is one.
-  const std::wstring& first = *names.begin();
+  const std::wstring& first = names.begin()->first;
   if (loader_name != nullptr) *loader_name = first;
   if (cfg_name != nullptr) *cfg_name = CfgNameOfLoader(ReadFileContentW(pref_dir + L"\\" + first));
   return 1;
