@@ -130,28 +130,37 @@ struct Protection {
   std::vector<BYTE> descriptor;  // its DACL; empty when it could not be read
 };
 
-// From one handle of the target, never through a link it may have become.
-Protection ReadProtection(const std::wstring& target) {
+// From one handle of the target, never through a link it may have become;
+// whether it is there and its marks from `before` when the operation read it.
+Protection ReadProtection(const std::wstring& target, const FileRead* before) {
   constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
   Protection protection;
+  if (before != nullptr) {
+    protection.target_exists = before->outcome != FileRead::kMissing;
+    protection.attributes = before->attributes & kKeptAttributes;
+    if (!protection.target_exists) return protection;
+  }
   const unique_file file(CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   // A directory in the way does not open as a file: without the replace flag
   // the rename then fails, as it must.
   if (!file) return protection;
-  protection.target_exists = true;
   FILE_BASIC_INFO basic;
-  if (GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) {
+  if (before == nullptr && GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) {
+    protection.target_exists = true;
     protection.attributes = basic.FileAttributes & kKeptAttributes;
   }
-  DWORD needed = 0;
-  GetKernelObjectSecurity(file.get(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
-  protection.descriptor.resize(needed);
-  if (needed == 0 ||
-      !GetKernelObjectSecurity(file.get(), DACL_SECURITY_INFORMATION, protection.descriptor.data(), needed, &needed)) {
-    protection.descriptor.clear();
+  // Most DACLs fit the first guess, which spares asking for the size.
+  DWORD needed = 1024;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    protection.descriptor.resize(needed);
+    if (GetKernelObjectSecurity(file.get(), DACL_SECURITY_INFORMATION, protection.descriptor.data(), needed, &needed)) {
+      return protection;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
   }
+  protection.descriptor.clear();
   return protection;
 }
 
@@ -263,6 +272,7 @@ FileRead Read(const std::wstring& path, bool refuse_links) {
     result.error = GetLastError();
     return result;
   }
+  result.attributes = tag.FileAttributes;
   if (refuse_links && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     Refuse(result, kStepReparsePoint, ERROR_CANT_ACCESS_FILE);
     return result;
@@ -345,14 +355,14 @@ void LeftoverRemover::RemoveFor(const std::wstring& path) {
   if (found->second) DeleteFileW(TemporaryPathFor(path).c_str());
 }
 
-bool SetFileContentW(const std::wstring& path, const Content& content) {
+bool SetFileContentW(const std::wstring& path, const Content& content, const FileRead* before) {
   const std::wstring temporary = TemporaryPathFor(path);
   const HoldBudget budget;
   unique_file file = CreateTemporary(temporary, budget);
   // A file that was there already is not this write's to remove.
   if (!file) return PrintFailure("CreateFile", path, GetLastError());
   const bool written = WriteTemporary(file.get(), path, content);
-  const Protection protection = written ? ReadProtection(path) : Protection();
+  const Protection protection = written ? ReadProtection(path, before) : Protection();
   if (written) CarryProtectionOver(protection, file.get());
   file.reset();
   if (written && SwapIn(temporary, path, protection.target_exists, budget)) return true;

@@ -39,6 +39,7 @@ struct FileRead {
   std::string bytes;
   DWORD error = 0;             // the system's code when not read
   const char* step = nullptr;  // kRefused: the step its failure line names
+  DWORD attributes = 0;        // when opened
 };
 FileRead ReadWholeFile(const std::wstring& path);
 
@@ -60,7 +61,9 @@ FolderCheck CheckFolder(const std::wstring& path);
 // the step: "SetFileContentW: <step> <target> failed with error <code>". A
 // sharing violation or access denied in creating the temporary file or
 // swapping it in is tried again for about half a second in all.
-bool SetFileContentW(const std::wstring& path, const Content& content);
+// `before`, the target as the operation read it, spares looking up again
+// whether it is there and what marks it has.
+bool SetFileContentW(const std::wstring& path, const Content& content, const FileRead* before = nullptr);
 
 // "SetFileContentW: <step> <target> failed with error <code>" on standard
 // output.
