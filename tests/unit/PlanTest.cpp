@@ -324,4 +324,31 @@ TEST(CleanupPlan, RecordedFileLosesTheLibrarysLines) {
   }
 }
 
+// A start given a loader or autoconfig file name that is not one plain file
+// name is refused before anything is read, even before Firefox is looked
+// for, with one line naming why.
+TEST(StartPlan, NamesThatAreNotPlainAreRefused) {
+  const struct {
+    Mode mode;
+    std::wstring loader, cfg, logged;
+  } rows[] = {
+      {Mode::kZarn, L"", L"sub\\x.cfg",
+       L"PelorinZARNFFStart refused the file name \"sub\\x.cfg\": it holds a path separator."},
+      {Mode::kTovk, L"..", L"a.cfg", L"PelorinTOVKFFStart refused the file name \"..\": it is \".\" or \"..\"."},
+      {Mode::kDlp, L"a\"b.js", L"", L"PelorinDLPFFStart refused the file name \"a\"b.js\": it holds a double quote."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << "row " << &row - rows);
+    FakeInputs inputs;
+    inputs.registered = false;
+    const Decided decided = Decide(inputs, [&](pelorin::Inputs& in) {
+      return row.mode == Mode::kDlp ? pelorin::PlanDlpStart(in, row.loader, row.cfg)
+                                    : pelorin::PlanWebStart(in, row.mode, row.loader, row.cfg, false, false);
+    });
+    EXPECT_EQ(decided.result, -1);
+    EXPECT_EQ(decided.messages, Messages{row.logged});
+    EXPECT_TRUE(decided.after.empty() && decided.records.empty());
+  }
+}
+
 }  // namespace
