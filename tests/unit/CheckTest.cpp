@@ -3,10 +3,14 @@
 // verdicts and the mode against Firefox itself), and the registry findings
 // the Linux Firefox cannot see.
 #include <gtest/gtest.h>
+#include <windows.h>
+// After windows.h, which it needs.
+#include <sddl.h>
 
 #include "CfgText.h"
 #include "Sandboxes.h"
 #include "check/Check.h"
+#include "check/FolderAccess.h"
 
 using namespace testing_support;
 namespace {
@@ -146,6 +150,69 @@ TEST_F(Check, RegisteredInstalls) {
   registry_.SetString(std::wstring(kBrowserListKey) + L"\\FIREFOX.EXE\\shell\\open\\command", L"",
                       L"\"C:\\nowhere\\firefox.exe\"");
   EXPECT_EQ(CheckTovk(), kAllTovk + " / install-folder-missing");
+}
+
+// Files a start would refuse, and a name Firefox cannot use: the check names
+// the file.
+TEST_F(Check, LinksAndNamesThatAreNotPlain) {
+  const std::string not_plain =
+      kAllTovk + " / loader-name-not-plain defaults\\pref\\!.js,loader-wrong-file defaults\\pref\\!.js";
+  const struct {
+    std::string name;       // in the loader's filename line, as written there
+    const wchar_t* linked;  // given a second name outside Firefox's folder
+    std::string expected;
+  } rows[] = {
+      {"cv_mozilla_V2N.cfg", L"cv_mozilla_V2N.cfg", " / file-is-link cv_mozilla_V2N.cfg"},
+      {"cv_mozilla_V2N.cfg", L"defaults\\pref\\!.js", " / file-is-link defaults\\pref\\!.js"},
+      {"sub\\x.cfg", nullptr, not_plain},
+      {"..\\\\cv_mozilla_V2N.cfg", nullptr, not_plain},  // a backslash escape
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    WriteBytes(firefox_.pref(L"!.js"), kPrefObscure + "\n" + PrefFilename(row.name) + "\n");
+    TempDir elsewhere;
+    if (row.linked != nullptr)
+      CreateHardLinkW((elsewhere / L"link").c_str(), firefox_.file(row.linked).c_str(), nullptr);
+    std::string findings;
+    for (const pelorin::Finding& finding : pelorin::CheckFirefox(pelorin::Mode::kTovk).findings) {
+      findings += (findings.empty() ? "" : ",") + finding.code + " " +
+                  Narrow(finding.subject.substr(firefox_.dir().size() + 1));
+    }
+    EXPECT_EQ(CheckTovk().substr(0, CheckTovk().find(" / ")) + " / " + findings, row.expected);
+  }
+}
+
+TEST(FolderWriters, BesidesSystemAdministratorsAndTrustedInstaller) {
+  const std::wstring ti = L"S-1-5-80-956008885-3425770349-4205376447-1632187004-4248036098";
+  const std::wstring user = L"S-1-5-21-1-2-3-1001";
+  const struct {
+    std::wstring sddl;
+    std::wstring writers;
+  } rows[] = {
+      // As Firefox's installer leaves C:\Program Files\Mozilla Firefox.
+      {L"O:" + ti + L"D:PAI(A;OICIIO;GA;;;S-1-3-0)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)" +
+           L"(A;OICI;0x1200a9;;;S-1-15-2-1)(A;CIIO;GA;;;" + ti + L")(A;;FA;;;" + ti + L")",
+       L""},
+      {L"O:BAD:(A;OICI;0x1301bf;;;BU)(A;;FA;;;BU)(A;;0x2;;;WD)", L"S-1-5-32-545,S-1-1-0"},
+      {L"O:BAD:(A;;0x40;;;AU)", L"S-1-5-11"},                              // delete any child
+      {L"O:BAD:(A;OIIO;FW;;;WD)", L"S-1-1-0"},                             // every new file writable
+      {L"O:BAD:(A;CIIO;FA;;;BU)(A;;0x1200a9;;;BU)", L""},                  // subfolders only
+      {L"O:BAD:(A;;GW;;;BU)", L"S-1-5-32-545"},                            // generic write
+      {L"O:BAD:(A;;0x40000;;;S-1-5-4)", L"S-1-5-4"},                       // may rewrite the DACL
+      {L"O:" + user + L"D:(A;OICI;FA;;;SY)", user},                        // an owner may too
+      {L"O:" + user + L"D:(A;;0x1200a9;;;S-1-3-4)(A;OICI;FA;;;SY)", L""},  // unless OWNER RIGHTS says otherwise
+      {L"O:BA", L"S-1-1-0"},                                               // no DACL at all
+  };
+  for (const auto& row : rows) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(row.sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        << Narrow(row.sddl);
+    std::wstring writers;
+    for (const std::wstring& sid : pelorin::FolderWriters(descriptor)) writers += (writers.empty() ? L"" : L",") + sid;
+    LocalFree(descriptor);
+    EXPECT_EQ(Narrow(writers), Narrow(row.writers)) << Narrow(row.sddl);
+  }
 }
 
 }  // namespace

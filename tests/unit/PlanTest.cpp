@@ -7,6 +7,8 @@
 
 #include "CfgText.h"
 #include "FakeInputs.h"
+#include "Files.h"
+#include "autoconfig/LoaderLines.h"
 #include "modes/Plans.h"
 
 using namespace testing_support;
@@ -321,6 +323,28 @@ TEST(CleanupPlan, RecordedFileLosesTheLibrarysLines) {
     EXPECT_EQ(decided.after, (row.after ? Files{{L"agent.cfg", *row.after}} : Files{}));
     EXPECT_EQ(decided.messages, row.messages);
     EXPECT_TRUE(decided.records.empty());
+  }
+}
+
+TEST(StartPlan, OnlyPlainNamesPass) {
+  const struct {
+    std::wstring name;
+    const char* fault;
+  } rows[] = {
+      {L"cv_mozilla_V2N.cfg", "plain"},
+      {L"..x..cfg", "plain"},
+      {L"sub\\x.cfg", "holds a path separator"},
+      {L"sub/x.cfg", "holds a path separator"},
+      {L"..", "is \".\" or \"..\""},
+      {L".", "is \".\" or \"..\""},
+      {L"C:x.cfg", "holds a drive colon"},
+      {L"a\"b.cfg", "holds a double quote"},
+      {L"a\nb.cfg", "holds a control character"},
+      {L"a\x7f.cfg", "holds a control character"},
+  };
+  for (const auto& row : rows) {
+    const char* fault = pelorin::NameFault(row.name);
+    EXPECT_STREQ(fault != nullptr ? fault : "plain", row.fault) << Narrow(row.name);
   }
 }
 
