@@ -202,51 +202,6 @@ TEST(UpToDate, RepeatedStartWritesNothing) {
   }
 }
 
-// A target another program holds open without sharing cannot be read whole,
-// and a file not read whole is never replaced; a directory where the file
-// should be cannot be replaced. Either way the target stays as it was, and
-// one printed line names it and the step that failed.
-TEST(Unwritable, TargetsStayAsTheyWere) {
-  const std::string foreign = "// mine\npref(\"a\", 1);\r\n";
-  const struct {
-    bool directory;  // else a file held open
-    bool loader;     // else the autoconfig file
-    Call call;
-    const char* step;  // printed with the target's name and the error; null: nothing printed
-    int error;
-  } cases[] = {
-      {false, false, Call::kZarn, "ReadFile", 32},
-      {false, true, Call::kDlp, "ReadFile", 32},
-      {true, true, Call::kZarn, "MoveFileEx", 183},
-      {true, false, Call::kCleanUp, nullptr, 0},
-  };
-  for (const auto& c : cases) {
-    Scene scene;
-    scene.registry.SetString(kAgentCommonKey, L"FFCFG", scene.cfg());
-    const std::wstring target = c.loader ? scene.loader() : scene.cfg();
-    SCOPED_TRACE(Narrow(target) + " / export " + std::to_string(static_cast<int>(c.call)));
-    if (c.directory) {
-      MakeDirectory(target);
-    } else {
-      WriteBytes(target, foreign);
-    }
-    pelorin::unique_file held(CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    std::string expected = c.call == Call::kDlp ? "1" : "0";
-    if (c.step != nullptr) {
-      expected += "SetFileContentW: " + std::string(c.step) + " " + Narrow(target) + " failed with error " +
-                  std::to_string(c.error) + "\n";
-    }
-    EXPECT_EQ(Perform(scene, c.call), expected);
-    held.reset();
-    if (c.directory) {
-      EXPECT_TRUE(DirectoryExists(target));
-    } else {
-      EXPECT_EQ(ReadBytes(target), foreign);
-    }
-    EXPECT_FALSE(FileExists(target + L".pelorin-tmp"));
-  }
-}
-
 TEST(Unusual, InstallFolderWithAccentsAndCjk) {
   Scene scene(L"Mozilla Firef\u00f6x \u00e9t\u00e9 \u706b\u72d0 \U0001F98A");
   WriteBytes(scene.cfg(), "// mine\n");

@@ -4,6 +4,7 @@
 // place.
 #include <gtest/gtest.h>
 
+#include "Capture.h"
 #include "CfgText.h"
 #include "FakeInputs.h"
 #include "Sandboxes.h"
@@ -31,18 +32,25 @@ TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
   const std::wstring prefs = L"defaults\\pref\\prefs.js";
   const std::wstring cfg = L"cv_mozilla_V2N.cfg";
   const std::string foreign = "pref(\"general.config.filename\", \"\xE7\x81\xAB.cfg\");";
+  // A folder in a file's place fails its rename (at once where the file was
+  // missing, after the half second of retries where it was read: a folder
+  // cannot be replaced); an autoconfig file that is there but cannot be read
+  // whole is never replaced.
   const struct {
-    std::wstring blocked;  // a folder where this file goes: its write fails
+    std::wstring blocked;
     std::vector<std::wstring> written;
     bool cfg_recorded, line_recorded;
+    const char* step;  // of the one failure line, naming the blocked file; null: none
+    int error;
   } rows[] = {
-      {L"", {cfg, loader, prefs}, true, true},
-      {cfg, {}, false, false},
-      {loader, {cfg}, true, false},
-      {prefs, {cfg, loader}, true, true},
+      {L"", {cfg, loader, prefs}, true, true, nullptr, 0},
+      {cfg, {}, false, false, "MoveFileEx", ERROR_ALREADY_EXISTS},
+      {loader, {cfg}, true, false, "MoveFileEx", ERROR_ACCESS_DENIED},
+      {prefs, {cfg, loader}, true, true, "MoveFileEx", ERROR_ACCESS_DENIED},
+      {cfg, {}, false, false, "ReadFile", ERROR_LOCK_VIOLATION},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(Narrow(row.blocked));
+    SCOPED_TRACE(Narrow(row.blocked) + " " + (row.step ? row.step : ""));
     RegistrySandbox registry;
     AgentInstall agent(registry);
     registry.SetDword(kAgentCommonKey, L"FFJSFile", 7);  // replaced, not merged: its type goes too
@@ -50,11 +58,17 @@ TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
     FakeInputs inputs;
     inputs.install = firefox.dir();
     inputs.files = {{loader, foreign + "\n"}, {prefs, PrefFilename("cv_mozilla_zarn.cfg") + "\n"}};
-    if (!row.blocked.empty()) MakeDirectory(firefox.file(row.blocked));
+    if (row.error == ERROR_LOCK_VIOLATION) inputs.files[cfg] = kUnreadable;
+    if (row.error != ERROR_LOCK_VIOLATION && row.step != nullptr) MakeDirectory(firefox.file(row.blocked));
     LogRecorder log;
     const pelorin::Plan plan = pelorin::PlanWebStart(inputs, pelorin::Mode::kTovk, L"loader.txt", L"", false, false);
     LogRecorder::Messages().clear();
+    StdoutCapture out;
     pelorin::Apply(plan.changes, {});
+    EXPECT_EQ(out.Text(), row.step == nullptr
+                              ? ""
+                              : "SetFileContentW: " + std::string(row.step) + " " + Narrow(firefox.file(row.blocked)) +
+                                    " failed with error " + std::to_string(row.error) + "\n");
     for (const std::wstring& file : {cfg, loader, prefs}) {
       const bool written = std::count(row.written.begin(), row.written.end(), file) != 0;
       EXPECT_EQ(FileExists(firefox.file(file)), written) << Narrow(file);
