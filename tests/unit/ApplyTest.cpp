@@ -17,13 +17,13 @@ namespace {
 
 // The value's type and its data as stored; type 0 when missing.
 std::pair<DWORD, std::string> RawValue(const wchar_t* name) {
+  pelorin::unique_hkey key;
   DWORD type = 0;
   DWORD bytes = 0;
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, kAgentCommonKey, name, RRF_RT_ANY, &type, nullptr, &bytes) != ERROR_SUCCESS) {
-    return {0, ""};
-  }
+  RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_QUERY_VALUE, key.put());
+  if (RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return {0, ""};
   std::string data(bytes, '\0');
-  RegGetValueW(HKEY_LOCAL_MACHINE, kAgentCommonKey, name, RRF_RT_ANY, &type, &data[0], &bytes);
+  RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &bytes);
   return {type, data};
 }
 
