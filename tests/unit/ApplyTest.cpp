@@ -35,7 +35,9 @@ TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
   // A folder in a file's place fails its rename (at once where the file was
   // missing, after the half second of retries where it was read: a folder
   // cannot be replaced); an autoconfig file that is there but cannot be read
-  // whole is never replaced.
+  // whole is never replaced; one that already holds its new bytes is in
+  // place without a write.
+  const std::string cfg_as_decided = "//\n" + kCfgProxyType + "\n" + kCfgNoProxies + "\n" + kCfgEnterpriseRoots + "\n";
   const struct {
     std::wstring blocked;
     std::vector<std::wstring> written;
@@ -44,6 +46,7 @@ TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
     int error;
   } rows[] = {
       {L"", {cfg, loader, prefs}, true, true, nullptr, 0},
+      {cfg, {loader, prefs}, true, true, nullptr, 0},
       {cfg, {}, false, false, "MoveFileEx", ERROR_ALREADY_EXISTS},
       {loader, {cfg}, true, false, "MoveFileEx", ERROR_ACCESS_DENIED},
       {prefs, {cfg, loader}, true, true, "MoveFileEx", ERROR_ACCESS_DENIED},
@@ -59,6 +62,12 @@ TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
     inputs.install = firefox.dir();
     inputs.files = {{loader, foreign + "\n"}, {prefs, PrefFilename("cv_mozilla_zarn.cfg") + "\n"}};
     if (row.error == ERROR_LOCK_VIOLATION) inputs.files[cfg] = kUnreadable;
+    if (row.step == nullptr && !row.blocked.empty()) {
+      // Stale only because the agent's configuration is there and the
+      // inline proxy is not, so it is edited into the same bytes.
+      inputs.client_config = true;
+      inputs.files[cfg] = cfg_as_decided + kCfgAutoDisableScopes + "\n" + kCfgEnabledScopes + "\n";
+    }
     if (row.error != ERROR_LOCK_VIOLATION && row.step != nullptr) MakeDirectory(firefox.file(row.blocked));
     LogRecorder log;
     const pelorin::Plan plan = pelorin::PlanWebStart(inputs, pelorin::Mode::kTovk, L"loader.txt", L"", false, false);
