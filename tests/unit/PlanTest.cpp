@@ -181,7 +181,12 @@ TEST(WebStartPlan, LoaderAndPreferenceFiles) {
        {L"loader " + loader_txt},
        {}},
       // Someone else's file without the library's lines stays byte for byte.
-      {false, L"", {{kLoader, kV2nLoader}, {prefs, "pref(\"b\", 2);\n\n\npref(\"c\", 3);"}}, {}, {}, {}},
+      {false,
+       L"",
+       {{kLoader, kV2nLoader}, {prefs, "pref(\"b\", 2);\n\n\npref(\"general.config.filename.x\", 3);"}},
+       {},
+       {},
+       {}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(testing::Message() << "row " << &row - rows);
