@@ -106,6 +106,15 @@ TEST_F(Ctl, DryRunShowsTheChangeAndWritesNothing) {
       << run.out;
   EXPECT_NE(run.out.find("  FFCFG: (not set) -> " + cfg + "\n"), std::string::npos) << run.out;
 
+  // With the agent's configuration and no inline proxy, the start is never
+  // found up to date: it decides FFCFG again, unchanged. Its second start
+  // drops the second enterprise-roots line a new file gets.
+  agent.AddFile(L"ClientConfig.qcf");
+  EXPECT_EQ(Run(L"start tovk").exit_code, 0);
+  // The lines the edit takes out and puts back show as kept.
+  run = Run(L"start tovk --dry-run");
+  EXPECT_NE(run.out.find("@@ -4,4 +4,3 @@\n     " + kCfgEnterpriseRoots + "\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("    -" + kCfgProxyType), std::string::npos) << run.out;
   EXPECT_EQ(Run(L"start tovk").exit_code, 0);
   rapidjson::Document json = Json(Run(L"--json start tovk --dry-run").out);
   EXPECT_EQ(json["planned_files"].Size() + json["planned_registry_values"].Size(), 0u);

@@ -39,6 +39,38 @@ std::vector<size_t> OriginsOf(const std::vector<TextLine>& new_lines, std::strin
   return origins;
 }
 
+// Between two kept lines, the old lines that went and the new ones that
+// came: a line the edit took out and put back (the library moves its own
+// lines to the end) is shown as kept where the two agree, as diff would.
+void AppendChange(const std::vector<std::string>& removed, const std::vector<std::string>& added,
+                  std::vector<DiffLine>& lines) {
+  constexpr size_t kMostCells = 1 << 20;  // beyond, the change is shown whole
+  const size_t n = removed.size();
+  const size_t m = added.size();
+  std::vector<size_t> common((n + 1) * (m + 1), 0);  // of removed[i..] and added[j..]
+  if (n * m <= kMostCells) {
+    for (size_t i = n; i-- > 0;) {
+      for (size_t j = m; j-- > 0;) {
+        common[i * (m + 1) + j] = removed[i] == added[j]
+                                      ? common[(i + 1) * (m + 1) + j + 1] + 1
+                                      : std::max(common[(i + 1) * (m + 1) + j], common[i * (m + 1) + j + 1]);
+      }
+    }
+  }
+  size_t i = 0;
+  size_t j = 0;
+  while (i < n || j < m) {
+    if (i < n && j < m && removed[i] == added[j] && common[i * (m + 1) + j] > 0) {
+      lines.push_back({' ', added[j++]});
+      ++i;
+    } else if (i < n && (j == m || common[(i + 1) * (m + 1) + j] >= common[i * (m + 1) + j + 1])) {
+      lines.push_back({'-', removed[i++]});
+    } else {
+      lines.push_back({'+', added[j++]});
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<DiffLine> DiffLines(std::string_view before, const Content& after) {
@@ -52,24 +84,29 @@ std::vector<DiffLine> DiffLines(std::string_view before, const Content& after) {
   }
 
   std::vector<DiffLine> lines;
+  std::vector<std::string> removed;
+  std::vector<std::string> added;
   size_t i = 0;
   size_t j = 0;
-  auto remove = [&] { lines.push_back({'-', std::string(old_lines[i++].text)}); };
-  auto add = [&] { lines.push_back({'+', std::string(new_lines[j++].text)}); };
   while (i < old_lines.size() || j < new_lines.size()) {
-    if (i < old_lines.size() && !std::binary_search(kept.begin(), kept.end(), old_lines[i].offset)) {
-      remove();
+    const bool old_kept = i < old_lines.size() && std::binary_search(kept.begin(), kept.end(), old_lines[i].offset);
+    if (i < old_lines.size() && !old_kept) {
+      removed.emplace_back(old_lines[i++].text);
     } else if (j < new_lines.size() && origins[j] == kAdded) {
-      add();
+      added.emplace_back(new_lines[j++].text);
     } else if (i < old_lines.size() && j < new_lines.size() && origins[j] == old_lines[i].offset) {
+      AppendChange(removed, added, lines);
+      removed.clear();
+      added.clear();
       lines.push_back({' ', std::string(new_lines[j++].text)});
       ++i;
     } else if (i < old_lines.size()) {  // kept lines out of order: never made, shown plainly
-      remove();
+      removed.emplace_back(old_lines[i++].text);
     } else {
-      add();
+      added.emplace_back(new_lines[j++].text);
     }
   }
+  AppendChange(removed, added, lines);
   return lines;
 }
 
