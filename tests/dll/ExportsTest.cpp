@@ -141,6 +141,7 @@ TEST(VersionAndCfg, ReportsTheLoaderFileAndTheCfgItNames) {
   EXPECT_FALSE(DirectoryExists(firefox.file(L"defaults")));
   EXPECT_EQ(dll.GetFFVersionAndCfg(L"id", &loader, &cfg), 1);
   WriteBytes(firefox.pref(L"!.js"), PrefFilename("cv_mozilla_zarn.cfg") + "\n");  // fails unless pref was created
+  WriteBytes(firefox.pref(L"Z.js"), "");
   EXPECT_EQ(dll.GetFFVersionAndCfg(L"id", &loader, &cfg), 1);
   EXPECT_EQ(loader + L"|" + cfg, L"!.js|cv_mozilla_zarn.cfg");
 }
