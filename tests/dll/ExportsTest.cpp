@@ -2,11 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
-#include <memory>
-#include <optional>
+#include <filesystem>
 
-#include "Capture.h"
 #include "CfgText.h"
 #include "Scene.h"
 
@@ -155,51 +152,28 @@ uint64_t FileIdentity(const std::wstring& path) {
   return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
 }
 
-enum class Call { kZarn, kTovk, kDlp, kCleanUp };
-
-// The export's result followed by what it printed.
-std::string Perform(Scene& scene, Call call) {
-  StdoutCapture out;
-  int32_t result = 0;
-  switch (call) {
-    case Call::kZarn: result = scene.dll->ZarnStart(nullptr, L"", L"", 0); break;
-    case Call::kTovk: result = scene.dll->TovkStart(nullptr, L"", L"", 0); break;
-    case Call::kDlp: result = scene.dll->DlpStart(nullptr, L"", L""); break;
-    case Call::kCleanUp: result = scene.dll->UninstallCleanUp(false); break;
-  }
-  return std::to_string(result) + out.Text();
-}
-
-// A start that finds its files up to date writes none of them, leaves a
-// foreign file it reads byte for byte, and removes what a killed process left.
+// A start that finds its files up to date writes none of them, and removes
+// what a killed process left.
 TEST(UpToDate, RepeatedStartWritesNothing) {
-  for (Call start : {Call::kZarn, Call::kDlp}) {
-    SCOPED_TRACE(static_cast<int>(start));
-    Scene scene;
-    scene.agent.AddFile(L"ClientConfig.qcf");
-    WriteBytes(scene.loader(), "// mine\n" + PrefFilename("other.cfg") + "\n");
-    WriteBytes(scene.cfg(), "//\n// user\n" + kCfgPkix + "\n");
-    const std::wstring untidy = scene.firefox.pref(L"untidy.js");  // not as tidy as the library writes
-    WriteBytes(untidy, "pref(\"b\", 2);\n\n\npref(\"c\", 3);");
-    const uint64_t untidy_identity = FileIdentity(untidy);
-    Perform(scene, start);
-    const std::wstring files[] = {scene.loader(), scene.cfg()};
-    std::vector<std::string> bytes;
-    std::vector<uint64_t> identities;
-    for (const std::wstring& file : files) {
-      bytes.push_back(ReadBytes(file));
-      identities.push_back(FileIdentity(file));
-      WriteBytes(file + L".pelorin-tmp", "killed mid-write");
-    }
-    scene.Reload();  // the next start must find the files up to date by reading them
-    Perform(scene, start);
-    for (size_t i = 0; i < std::size(files); ++i) {
-      EXPECT_EQ(ReadBytes(files[i]), bytes[i]);
-      EXPECT_EQ(FileIdentity(files[i]), identities[i]) << Narrow(files[i]) << " was rewritten";
-      EXPECT_FALSE(FileExists(files[i] + L".pelorin-tmp"));
-    }
-    EXPECT_EQ(ReadBytes(untidy), "pref(\"b\", 2);\n\n\npref(\"c\", 3);");
-    EXPECT_EQ(FileIdentity(untidy), untidy_identity);
+  Scene scene;
+  scene.agent.AddFile(L"ClientConfig.qcf");
+  WriteBytes(scene.loader(), "// mine\n" + PrefFilename("other.cfg") + "\n");
+  WriteBytes(scene.cfg(), "//\n// user\n" + kCfgPkix + "\n");
+  EXPECT_EQ(scene.dll->ZarnStart(nullptr, L"", L"", 0), 0);
+  const std::wstring files[] = {scene.loader(), scene.cfg()};
+  std::vector<std::string> bytes;
+  std::vector<uint64_t> identities;
+  for (const std::wstring& file : files) {
+    bytes.push_back(ReadBytes(file));
+    identities.push_back(FileIdentity(file));
+    WriteBytes(file + L".pelorin-tmp", "killed mid-write");
+  }
+  scene.Reload();  // the next start must find the files up to date by reading them
+  EXPECT_EQ(scene.dll->ZarnStart(nullptr, L"", L"", 0), 0);
+  for (size_t i = 0; i < std::size(files); ++i) {
+    EXPECT_EQ(ReadBytes(files[i]), bytes[i]);
+    EXPECT_EQ(FileIdentity(files[i]), identities[i]) << Narrow(files[i]) << " was rewritten";
+    EXPECT_FALSE(FileExists(files[i] + L".pelorin-tmp"));
   }
 }
 
@@ -207,10 +181,10 @@ TEST(Unusual, InstallFolderWithAccentsAndCjk) {
   Scene scene(L"Mozilla Firef\u00f6x \u00e9t\u00e9 \u706b\u72d0 \U0001F98A");
   WriteBytes(scene.cfg(), "// mine\n");
   EXPECT_EQ(scene.dll->InstallPath(), scene.firefox.dir());
-  EXPECT_EQ(Perform(scene, Call::kZarn), "0");
+  EXPECT_EQ(scene.dll->ZarnStart(nullptr, L"", L"", 0), 0);
   EXPECT_EQ(ReadBytes(scene.loader()), kV2nLoader);
   EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n" + kZarnLines);
-  EXPECT_EQ(Perform(scene, Call::kCleanUp), "0");  // through the non-ASCII path saved in FFCFG
+  EXPECT_EQ(scene.dll->UninstallCleanUp(false), 0);  // through the non-ASCII path saved in FFCFG
   EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n");
 }
 
