@@ -7,6 +7,8 @@ namespace pelorin {
 
 namespace {
 
+bool Contains(Line line, std::string_view marker) { return line.find(marker) != std::string_view::npos; }
+
 bool NamesLibraryCfg(Line line) {
   return Contains(line, kMarkerTovkCfg) || Contains(line, kMarkerZarnCfg) || Contains(line, kMarkerDlpCfg) ||
          Contains(line, kMarkerV2nCfg);

@@ -49,8 +49,4 @@ std::optional<RefusedName> FindRefusedName(const std::wstring& loader_name, cons
 // escaped: a plain name needs no escape.
 std::string FilenameLine(const std::wstring& cfg_name);
 
-inline bool Contains(std::string_view line, std::string_view marker) {
-  return line.find(marker) != std::string_view::npos;
-}
-
 }  // namespace pelorin

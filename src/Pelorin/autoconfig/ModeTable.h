@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string_view>
 
 namespace pelorin {
@@ -73,21 +72,5 @@ LineSet InlineProxyLines();
 // The base lines of every web mode: a web start takes out those of the
 // other mode, so that switching from one to the other leaves no stale lock.
 LineSet WebBaseLines();
-
-// The mode whose lines `is_own(line)` finds in a file's lines, or nullopt.
-template <typename Lines, typename Matches>
-std::optional<Mode> RecognizeMode(const Lines& lines, Matches matches) {
-  for (const ModeRow* row = ModesBegin(); row != ModesEnd(); ++row) {
-    for (const auto& line : lines) {
-      if (matches(line, row->marks)) return row->mode;
-    }
-  }
-  for (const auto& line : lines) {
-    for (const ModeRow* row = ModesBegin(); row != ModesEnd(); ++row) {
-      if (matches(line, row->leads)) return row->mode;
-    }
-  }
-  return std::nullopt;
-}
 
 }  // namespace pelorin

@@ -56,6 +56,23 @@ std::vector<std::string_view> ModeLines(const ModeRow& row) {
   return lines;
 }
 
+// The mode a file's lines are written by, as the table of modes recognises
+// them: a line only one mode writes, anywhere; else the first of the
+// library's lines, by the mode that leads with it.
+std::optional<Mode> RecognizeMode(const LineList& lines) {
+  for (const ModeRow* row = ModesBegin(); row != ModesEnd(); ++row) {
+    for (Line line : lines) {
+      if (IsOwnLine(line, row->marks)) return row->mode;
+    }
+  }
+  for (Line line : lines) {
+    for (const ModeRow* row = ModesBegin(); row != ModesEnd(); ++row) {
+      if (IsOwnLine(line, row->leads)) return row->mode;
+    }
+  }
+  return std::nullopt;
+}
+
 // What the preference files leave in the two loader preferences.
 struct LoaderPrefs {
   std::optional<std::string> filename;
@@ -179,7 +196,7 @@ class Checker {
       }
     }
     if (!result_.mode) {
-      result_.mode = RecognizeMode(SplitLines(agent_content_), IsOwnLine);
+      result_.mode = RecognizeMode(SplitLines(agent_content_));
       result_.mode_from_file = result_.mode.has_value();
     }
     if (!result_.mode) {
