@@ -16,10 +16,6 @@ enum WebMode { kZarn, kTovk };  // direct or proxy-connect start
 const std::wstring kFinished = L"Finished TOVK FF extension operation.\r\n";
 const std::wstring kSaved = L"SaveCurrentCFGFilePath";
 const std::wstring kSettingFlag = L"FF config already up to date (setting flag)";
-const std::string kTovkLines = kCfgProxyType + "\n" + kCfgNoProxies + "\n" + kCfgEnterpriseRoots + "\n";
-const std::string kZarnLines = kCfgPkix + "\n" + kCfgBuiltinCerts + "\n" + kTovkLines;
-std::string Loader(const std::string& cfg_name) { return kPrefObscure + "\n" + PrefFilename(cfg_name) + "\n"; }
-const std::string kV2nLoader = Loader("cv_mozilla_V2N.cfg");
 
 // What the start logged, TOVK's closing message left out.
 Messages Start(Scene& scene, WebMode mode, const std::wstring& cfg = L"") {

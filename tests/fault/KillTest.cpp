@@ -111,10 +111,9 @@ TEST(Kill, EveryKillLeavesOldOrNewBytesAndTheNextStartRemovesTheRest) {
   for (int number = 0; number < 80000; ++number) {
     cleaned += "pref(\"user.setting" + std::to_string(number) + "\", \"a value of some length\");\n";
   }
-  const std::string started = cleaned + kCfgPkix + "\n" + kCfgBuiltinCerts + "\n" + kCfgProxyType + "\n" +
-                              kCfgNoProxies + "\n" + kCfgEnterpriseRoots + "\n";
+  const std::string started = cleaned + kZarnLines;
   const std::string stale_loader = "// the administrator's\npref(\"browser.startup.page\", 3);\n";
-  const std::string loader_started = stale_loader + kPrefObscure + "\n" + PrefFilename("cv_mozilla_V2N.cfg") + "\n";
+  const std::string loader_started = stale_loader + kV2nLoader;
   // Which of its two contents a file holds.
   auto state = [](const std::wstring& path, const std::string& old_bytes, const std::string& new_bytes) {
     const std::string bytes = FileExists(path) ? ReadBytes(path) : "(missing)";

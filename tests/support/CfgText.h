@@ -23,10 +23,17 @@ inline std::string PrefFilename(const std::string& cfg_name) {
   return "pref(\"general.config.filename\", \"" + cfg_name + "\");";
 }
 
-// DLP's lines at the end of an autoconfig file, each ended by "\n".
-inline std::string DlpCfgTail(bool inline_proxy) {
-  return kCfgAutoDisableScopes + "\n" + kCfgEnabledScopes + "\n" +
-         (inline_proxy ? kCfgProxyType + "\n" + kCfgNoProxies + "\n" : std::string()) + kCfgEnterpriseRoots + "\n";
-}
+// Each mode's lines as a file holds them, each ended by "\n".
+inline const std::string kProxy = kCfgProxyType + "\n" + kCfgNoProxies + "\n";
+inline const std::string kRoots = kCfgEnterpriseRoots + "\n";
+inline const std::string kScopes = kCfgAutoDisableScopes + "\n" + kCfgEnabledScopes + "\n";
+inline const std::string kTovkLines = kProxy + kRoots;
+inline const std::string kZarnLines = kCfgPkix + "\n" + kCfgBuiltinCerts + "\n" + kTovkLines;
+// DLP's, at the end of an autoconfig file.
+inline std::string DlpCfgTail(bool inline_proxy) { return kScopes + (inline_proxy ? kProxy : "") + kRoots; }
+
+// A loader file's two lines naming `cfg_name`.
+inline std::string Loader(const std::string& cfg_name) { return kPrefObscure + "\n" + PrefFilename(cfg_name) + "\n"; }
+inline const std::string kV2nLoader = Loader("cv_mozilla_V2N.cfg");
 
 }  // namespace testing_support

@@ -155,7 +155,7 @@ TEST_F(Ctl, AFailedWriteIsReportedAndTheRecordsStay) {
 
 TEST_F(Ctl, CleanupPrintsTheFileItChanged) {
   const std::wstring cfg = dir_ / L"kept.cfg";
-  WriteBytes(cfg, "//\n" + kCfgPkix + "\n" + kCfgProxyType + "\n" + kCfgEnterpriseRoots + "\n");
+  WriteBytes(cfg, "//\n" + kCfgPkix + "\n" + kCfgProxyType + "\n" + kRoots);
   registry_.SetString(kAgentCommonKey, L"FFCFG", cfg);
   CtlRun run = Run(L"cleanup --only-proxy");
   EXPECT_EQ(run.exit_code, 0);

@@ -18,8 +18,6 @@ namespace {
 constexpr wchar_t kClientsKey[] = L"SOFTWARE\\Clients\\StartMenuInternet";
 // Sorts after FIREFOX.EXE, the registration the library manages.
 constexpr wchar_t kOtherFirefox[] = L"Zeta Firefox";
-const std::string kTovkLines = kCfgProxyType + "\n" + kCfgNoProxies + "\n" + kCfgEnterpriseRoots + "\n";
-const std::string kLoader = kPrefObscure + "\n" + PrefFilename("cv_mozilla_V2N.cfg") + "\n";
 const std::string kAllTovk = "network.proxy.type,network.proxy.no_proxies_on,security.enterprise_roots.enabled";
 
 void DeleteOtherRegistrations() {
@@ -33,7 +31,7 @@ class Check : public ::testing::Test {
   Check() {
     DeleteOtherRegistrations();
     firefox_.Register(registry_);
-    WriteBytes(firefox_.pref(L"!.js"), kLoader);
+    WriteBytes(firefox_.pref(L"!.js"), kV2nLoader);
     WriteBytes(firefox_.file(L"cv_mozilla_V2N.cfg"), "//\n" + kTovkLines);
   }
   ~Check() override { DeleteOtherRegistrations(); }
@@ -93,7 +91,7 @@ TEST_F(Check, LoaderFilesInFirefoxsReadingOrder) {
     WriteBytes(firefox_.file(c.file), c.content);
     EXPECT_EQ(CheckTovk(), c.expected) << Narrow(c.file);
     DeleteFileW(firefox_.file(c.file).c_str());
-    WriteBytes(firefox_.pref(L"!.js"), kLoader);
+    WriteBytes(firefox_.pref(L"!.js"), kV2nLoader);
   }
 }
 
@@ -169,7 +167,7 @@ TEST_F(Check, LinksAndNamesThatAreNotPlain) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    WriteBytes(firefox_.pref(L"!.js"), kPrefObscure + "\n" + PrefFilename(row.name) + "\n");
+    WriteBytes(firefox_.pref(L"!.js"), Loader(row.name));
     TempDir elsewhere;
     if (row.linked != nullptr)
       CreateHardLinkW((elsewhere / L"link").c_str(), firefox_.file(row.linked).c_str(), nullptr);

@@ -1,7 +1,8 @@
 // The writer under a failing file system, links and a scanner's holds:
 // whichever step fails, or writes short as a nearly full volume does, the
 // target keeps exactly its old bytes, no temporary file of the writer's is
-// left, and one line names the target and the step; a file or folder that
+// left, and one line names the target and the step; replaced or not, it
+// keeps its hidden mark; a file or folder that
 // is a second name is refused; a file planted under the temporary name is
 // never written through; a brief hold is ridden out.
 #include <gtest/gtest.h>
@@ -121,8 +122,10 @@ TEST(Writer, TheTargetKeepsItsOldBytesWhicheverStepFails) {
   for (const auto& row : rows) {
     SCOPED_TRACE(testing::Message() << "row " << &row - rows);
     TempDir dir;
-    const std::wstring target = dir / L"cv_mozilla_V2N.cfg";
+    // Named beyond any code page: the failure line names it in UTF-8.
+    const std::wstring target = dir / L"D\u00e9j\u00e0 \u706b\U0001F98A.cfg";
     WriteBytes(target, old);
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN);
     const FaultyInPlace faulty;
     Faulty::call = row.call;
     Faulty::fault_at = row.fault_at;
@@ -130,6 +133,8 @@ TEST(Writer, TheTargetKeepsItsOldBytesWhicheverStepFails) {
     EXPECT_EQ(pelorin::SetFileContentW(target, content), row.step == nullptr);
     EXPECT_EQ(out.Text(), FailureLine(row.step, target, row.error));
     EXPECT_EQ(ReadBytes(target), row.step == nullptr ? content.Bytes() : old);
+    // The rename would drop an administrator's marks; they are carried over.
+    EXPECT_NE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
     EXPECT_FALSE(FileExists(target + L".pelorin-tmp"));
   }
 }
@@ -141,6 +146,7 @@ struct StaleFirefox {
   StaleFirefox() {
     firefox.Register(registry);
     WriteBytes(cfg, kOld);
+    SetFileAttributesW(cfg.c_str(), FILE_ATTRIBUTE_HIDDEN);
   }
   int32_t Start() { return pelorin::StartWeb(pelorin::Mode::kZarn, {}, L"", L"", false); }
 
@@ -184,6 +190,7 @@ TEST(Writer, StartUnderLinksPlantsAndHolds) {
     EXPECT_EQ(install.Start(), 0);
     EXPECT_EQ(out.Text(), FailureLine(row.step, paths[row.failed], row.plant ? 80 : 1920));
     EXPECT_EQ(ReadBytes(install.cfg) != install.kOld, row.cfg_written);
+    EXPECT_NE(GetFileAttributesW(install.cfg.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
     EXPECT_EQ(FileExists(install.loader), row.loader_written);
     // The planted file is not the write's to remove.
     if (row.plant) {
