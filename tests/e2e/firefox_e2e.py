@@ -240,13 +240,6 @@ class FirefoxEndToEnd(unittest.TestCase):
         self.assertFirefoxReports(expect({CFG_NAME: ("other.cfg", False), OBSCURE: (0, False), PROXY_TYPE: (1, True)}),
                                   findings=["loader-overridden"], mode="tovk")
 
-    def test_check_autoconfig_file_without_one_line(self):
-        self.ctl("start", "zarn")
-        lines = self.content("cv_mozilla_V2N.cfg").splitlines(keepends=True)
-        self.write("cv_mozilla_V2N.cfg", "".join(line for line in lines if PKIX not in line))
-        self.assertFirefoxReports(expect(LOADED, PROXY_LOCKED, ROOTS_LOCKED, {BUILTIN_CERTS: (False, True)}),
-                                  findings=["cfg-line-missing"], mode="zarn")
-
     def test_check_foreign_lines_after_the_library(self):
         self.ctl("start", "tovk")
         self.write("cv_mozilla_V2N.cfg", self.content("cv_mozilla_V2N.cfg") + 'lockPref("network.proxy.type", 1);\n'
