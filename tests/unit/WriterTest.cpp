@@ -1,10 +1,10 @@
 // The writer under a failing file system, links and a scanner's holds:
 // whichever step fails, or writes short as a nearly full volume does, the
 // target keeps exactly its old bytes, no temporary file of the writer's is
-// left, and one line names the target and the step; replaced or not, it
-// keeps its hidden mark; a file or folder that
-// is a second name is refused; a file planted under the temporary name is
-// never written through; a brief hold is ridden out.
+// left, and one line names the target and the step; replaced or not, the
+// target keeps its hidden mark; a file or folder that is a second name is
+// refused; a file planted under the temporary name is never written through;
+// a brief hold is ridden out.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -126,11 +126,12 @@ TEST(Writer, TheTargetKeepsItsOldBytesWhicheverStepFails) {
     const std::wstring target = dir / L"D\u00e9j\u00e0 \u706b\U0001F98A.cfg";
     WriteBytes(target, old);
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    const pelorin::FileRead before = pelorin::ReadWholeFile(target);
     const FaultyInPlace faulty;
     Faulty::call = row.call;
     Faulty::fault_at = row.fault_at;
     StdoutCapture out;
-    EXPECT_EQ(pelorin::SetFileContentW(target, content), row.step == nullptr);
+    EXPECT_EQ(pelorin::SetFileContentW(target, content, before), row.step == nullptr);
     EXPECT_EQ(out.Text(), FailureLine(row.step, target, row.error));
     EXPECT_EQ(ReadBytes(target), row.step == nullptr ? content.Bytes() : old);
     // The rename would drop an administrator's marks; they are carried over.

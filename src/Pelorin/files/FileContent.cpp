@@ -130,27 +130,20 @@ struct Protection {
   std::vector<BYTE> descriptor;  // its DACL; empty when it could not be read
 };
 
-// From one handle of the target, never through a link it may have become;
-// whether it is there and its marks from `before` when the operation read it.
-Protection ReadProtection(const std::wstring& target, const FileRead* before) {
+// Whether it is there and its marks as the operation read it; its DACL from
+// one handle of the target, never through a link it may have become.
+Protection ReadProtection(const std::wstring& target, const FileRead& before) {
   constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
   Protection protection;
-  if (before != nullptr) {
-    protection.target_exists = before->outcome != FileRead::kMissing;
-    protection.attributes = before->attributes & kKeptAttributes;
-    if (!protection.target_exists) return protection;
-  }
-  const unique_file file(CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL,
+  protection.target_exists = before.outcome != FileRead::kMissing;
+  protection.attributes = before.attributes & kKeptAttributes;
+  if (!protection.target_exists) return protection;
+  const unique_file file(CreateFileW(target.c_str(), READ_CONTROL,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   // A directory in the way does not open as a file: without the replace flag
   // the rename then fails, as it must.
   if (!file) return protection;
-  FILE_BASIC_INFO basic;
-  if (before == nullptr && GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) {
-    protection.target_exists = true;
-    protection.attributes = basic.FileAttributes & kKeptAttributes;
-  }
   // Most DACLs fit the first guess, which spares asking for the size.
   DWORD needed = 1024;
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -355,7 +348,7 @@ void LeftoverRemover::RemoveFor(const std::wstring& path) {
   if (found->second) DeleteFileW(TemporaryPathFor(path).c_str());
 }
 
-bool SetFileContentW(const std::wstring& path, const Content& content, const FileRead* before) {
+bool SetFileContentW(const std::wstring& path, const Content& content, const FileRead& before) {
   const std::wstring temporary = TemporaryPathFor(path);
   const HoldBudget budget;
   unique_file file = CreateTemporary(temporary, budget);

@@ -61,9 +61,9 @@ FolderCheck CheckFolder(const std::wstring& path);
 // the step: "SetFileContentW: <step> <target> failed with error <code>". A
 // sharing violation or access denied in creating the temporary file or
 // swapping it in is tried again for about half a second in all.
-// `before`, the target as the operation read it, spares looking up again
-// whether it is there and what marks it has.
-bool SetFileContentW(const std::wstring& path, const Content& content, const FileRead* before = nullptr);
+// `before` is the target as the operation read it: whether it is there and
+// what marks it has are not looked up again.
+bool SetFileContentW(const std::wstring& path, const Content& content, const FileRead& before);
 
 // "SetFileContentW: <step> <target> failed with error <code>" on standard
 // output.

@@ -18,7 +18,7 @@ FileOutcome Write(const FileChange& change) {
     PrintWriteFailure(blocked->step, change.path, blocked->error);
     return FileOutcome::kFailed;
   }
-  return SetFileContentW(change.path, change.after, change.before) ? FileOutcome::kWritten : FileOutcome::kFailed;
+  return SetFileContentW(change.path, change.after, *change.before) ? FileOutcome::kWritten : FileOutcome::kFailed;
 }
 
 bool InPlace(FileOutcome outcome) { return outcome == FileOutcome::kUnchanged || outcome == FileOutcome::kWritten; }
