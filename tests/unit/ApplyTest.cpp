@@ -7,11 +7,14 @@
 #include "Capture.h"
 #include "CfgText.h"
 #include "FakeInputs.h"
+#include "ImportSlot.h"
 #include "Sandboxes.h"
 #include "modes/Apply.h"
 #include "modes/Plans.h"
 
 using namespace testing_support;
+// The library is linked into this executable: its calls go through this slot.
+extern "C" decltype(&RegSetValueExW) __imp_RegSetValueExW;
 
 namespace {
 
@@ -93,20 +96,31 @@ TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
   }
 }
 
+LONG WINAPI RefuseValue(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD) { return ERROR_ACCESS_DENIED; }
+
 // The agent's key is its installer's: without it nothing is recorded, and it
-// is not created.
-TEST(Apply, NoRecordWithoutTheAgentsKey) {
-  RegistrySandbox registry;
-  FirefoxInstall firefox;
-  FakeInputs inputs;
-  inputs.install = firefox.dir();
-  LogRecorder log;
-  pelorin::Apply(pelorin::PlanWebStart(inputs, pelorin::Mode::kZarn, L"", L"", false, false).changes, {});
-  EXPECT_TRUE(FileExists(firefox.file(L"cv_mozilla_V2N.cfg")));
-  EXPECT_EQ(RawValue(L"FFCFG").first, 0u);
-  pelorin::unique_hkey key;
-  EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, key.put()), ERROR_SUCCESS);
-  EXPECT_EQ(LogRecorder::Messages(), std::vector<std::wstring>{});
+// is not created. Where it refuses a value, "SaveCurrentCFGFilePath" is not
+// logged: that message says FFCFG was written.
+TEST(Apply, NoRecordWhereTheAgentsKeyIsMissingOrRefusesIt) {
+  for (const bool key_there : {false, true}) {
+    SCOPED_TRACE(key_there);
+    RegistrySandbox registry;
+    if (key_there) registry.CreateKey(kAgentCommonKey);
+    FirefoxInstall firefox;
+    FakeInputs inputs;
+    inputs.install = firefox.dir();
+    LogRecorder log;
+    const pelorin::Plan plan = pelorin::PlanWebStart(inputs, pelorin::Mode::kZarn, L"", L"", false, false);
+    const auto set_value = __imp_RegSetValueExW;
+    SetImportSlot(__imp_RegSetValueExW, &RefuseValue);
+    pelorin::Apply(plan.changes, {});
+    SetImportSlot(__imp_RegSetValueExW, set_value);
+    EXPECT_TRUE(FileExists(firefox.file(L"cv_mozilla_V2N.cfg")));
+    EXPECT_EQ(RawValue(L"FFCFG").first, 0u);
+    pelorin::unique_hkey key;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS, key_there);
+    EXPECT_EQ(LogRecorder::Messages(), std::vector<std::wstring>{});
+  }
 }
 
 }  // namespace
