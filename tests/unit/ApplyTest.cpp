@@ -100,15 +100,17 @@ LONG WINAPI RefuseValue(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD) { retur
 
 // The agent's key is its installer's: without it nothing is recorded, and it
 // is not created. Where it refuses a value, "SaveCurrentCFGFilePath" is not
-// logged: that message says FFCFG was written.
+// logged, since that message says FFCFG was written, and a replaced loader
+// line's record is gone: it is deleted before it is set.
 TEST(Apply, NoRecordWhereTheAgentsKeyIsMissingOrRefusesIt) {
   for (const bool key_there : {false, true}) {
     SCOPED_TRACE(key_there);
     RegistrySandbox registry;
-    if (key_there) registry.CreateKey(kAgentCommonKey);
+    if (key_there) registry.SetDword(kAgentCommonKey, L"FFObscure", 7);
     FirefoxInstall firefox;
     FakeInputs inputs;
     inputs.install = firefox.dir();
+    inputs.files[L"defaults\\pref\\!.js"] = "pref(\"general.config.obscure_value\", 1);\n";
     LogRecorder log;
     const pelorin::Plan plan = pelorin::PlanWebStart(inputs, pelorin::Mode::kZarn, L"", L"", false, false);
     const auto set_value = __imp_RegSetValueExW;
@@ -116,7 +118,7 @@ TEST(Apply, NoRecordWhereTheAgentsKeyIsMissingOrRefusesIt) {
     pelorin::Apply(plan.changes, {});
     SetImportSlot(__imp_RegSetValueExW, set_value);
     EXPECT_TRUE(FileExists(firefox.file(L"cv_mozilla_V2N.cfg")));
-    EXPECT_EQ(RawValue(L"FFCFG").first, 0u);
+    EXPECT_EQ(RawValue(L"FFCFG").first + RawValue(L"FFObscure").first, 0u);
     pelorin::unique_hkey key;
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS, key_there);
     EXPECT_EQ(LogRecorder::Messages(), std::vector<std::wstring>{});
