@@ -4,6 +4,8 @@
 // place.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "Capture.h"
 #include "CfgText.h"
 #include "FakeInputs.h"
@@ -96,12 +98,19 @@ TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
   }
 }
 
-LONG WINAPI RefuseValue(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD) { return ERROR_ACCESS_DENIED; }
+// Each value's type and data as handed to the registry, which refuses them:
+// Wine would add a missing terminator to a string on its own.
+std::map<std::wstring, std::pair<DWORD, std::string>> g_offered;
+LONG WINAPI RefuseValue(HKEY, LPCWSTR name, DWORD, DWORD type, const BYTE* data, DWORD bytes) {
+  g_offered[name] = {type, std::string(reinterpret_cast<const char*>(data), bytes)};
+  return ERROR_ACCESS_DENIED;
+}
 
 // The agent's key is its installer's: without it nothing is recorded, and it
 // is not created. Where it refuses a value, "SaveCurrentCFGFilePath" is not
 // logged, since that message says FFCFG was written, and a replaced loader
-// line's record is gone: it is deleted before it is set.
+// line's record is gone: it is deleted before it is set. Each is offered as
+// REG_SZ with its terminator.
 TEST(Apply, NoRecordWhereTheAgentsKeyIsMissingOrRefusesIt) {
   for (const bool key_there : {false, true}) {
     SCOPED_TRACE(key_there);
@@ -113,6 +122,7 @@ TEST(Apply, NoRecordWhereTheAgentsKeyIsMissingOrRefusesIt) {
     inputs.files[L"defaults\\pref\\!.js"] = "pref(\"general.config.obscure_value\", 1);\n";
     LogRecorder log;
     const pelorin::Plan plan = pelorin::PlanWebStart(inputs, pelorin::Mode::kZarn, L"", L"", false, false);
+    g_offered.clear();
     const auto set_value = __imp_RegSetValueExW;
     SetImportSlot(__imp_RegSetValueExW, &RefuseValue);
     pelorin::Apply(plan.changes, {});
@@ -122,6 +132,10 @@ TEST(Apply, NoRecordWhereTheAgentsKeyIsMissingOrRefusesIt) {
     pelorin::unique_hkey key;
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS, key_there);
     EXPECT_EQ(LogRecorder::Messages(), std::vector<std::wstring>{});
+    const std::wstring path = firefox.file(L"cv_mozilla_V2N.cfg"), line = L"pref(\"general.config.obscure_value\", 1);";
+    EXPECT_EQ(g_offered, (key_there ? decltype(g_offered){{L"FFCFG", {REG_SZ, Utf16Bytes(path + L'\0')}},
+                                                          {L"FFObscure", {REG_SZ, Utf16Bytes(line + L'\0')}}}
+                                    : decltype(g_offered){}));
   }
 }
 
