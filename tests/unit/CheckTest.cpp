@@ -37,8 +37,8 @@ class Check : public ::testing::Test {
   ~Check() override { DeleteOtherRegistrations(); }
 
   // "<preferences that fail> / <finding codes>", each list comma-separated.
-  static std::string CheckTovk() {
-    const pelorin::CheckResult result = pelorin::CheckFirefox(pelorin::Mode::kTovk);
+  static std::string Verdicts(pelorin::Mode mode = pelorin::Mode::kTovk) {
+    const pelorin::CheckResult result = pelorin::CheckFirefox(mode);
     std::string failing;
     std::string codes;
     for (const pelorin::PrefVerdict& pref : result.prefs) {
@@ -55,6 +55,7 @@ class Check : public ::testing::Test {
 TEST_F(Check, AutoconfigStatementsAsFirefoxRunsThem) {
   const struct {
     std::string content, expected;
+    pelorin::Mode mode = pelorin::Mode::kTovk;
   } cases[] = {
       // A lock ignores later defaults, user values and their clearing, and earlier locks.
       {"//\nlockPref(\"network.proxy.type\", 1);\n" + kTovkLines +
@@ -65,10 +66,14 @@ TEST_F(Check, AutoconfigStatementsAsFirefoxRunsThem) {
       {"//\r\n" + kCfgProxyType + "\r\n" + kCfgNoProxies + "\r\n" + kCfgEnterpriseRoots, " / "},
       {"//\n" + kTovkLines + "lockPref(\"a\", 1); // cut in the comm", " / "},
       {"//\n" + kTovkLines + "lockPref(\"a\", 1); lockPref(\"network.proxy.ty", kAllTovk + " / cfg-cut-off"},
+      // Without a lock, a cleared user value leaves the default in force.
+      {"//\npref(\"extensions.autoDisableScopes\", 1);\nclearPref(\"extensions.autoDisableScopes\");\n" +
+           DlpCfgTail(false),
+       " / ", pelorin::Mode::kDlp},
   };
   for (const auto& c : cases) {
     WriteBytes(firefox_.file(L"cv_mozilla_V2N.cfg"), c.content);
-    EXPECT_EQ(CheckTovk(), c.expected) << c.content;
+    EXPECT_EQ(Verdicts(c.mode), c.expected) << c.content;
   }
 }
 
@@ -89,7 +94,7 @@ TEST_F(Check, LoaderFilesInFirefoxsReadingOrder) {
   };
   for (const auto& c : cases) {
     WriteBytes(firefox_.file(c.file), c.content);
-    EXPECT_EQ(CheckTovk(), c.expected) << Narrow(c.file);
+    EXPECT_EQ(Verdicts(), c.expected) << Narrow(c.file);
     DeleteFileW(firefox_.file(c.file).c_str());
     WriteBytes(firefox_.pref(L"!.js"), kV2nLoader);
   }
@@ -111,13 +116,13 @@ TEST_F(Check, RegistryPoliciesThatWinOverTheLocks) {
   for (const auto& c : cases) {
     registry_.DeleteTree(kFirefoxPolicyKey);
     registry_.SetString(c.key, c.name, c.text, c.name == L"Preferences" ? REG_MULTI_SZ : REG_SZ);
-    EXPECT_EQ(CheckTovk(), c.expected) << "row " << &c - cases;
+    EXPECT_EQ(Verdicts(), c.expected) << "row " << &c - cases;
   }
   EXPECT_EQ(pelorin::CheckFirefox(pelorin::Mode::kTovk).findings.at(0).subject,
             L"HKLM\\SOFTWARE\\Policies\\Mozilla\\Firefox\\Preferences");
   registry_.DeleteTree(kFirefoxPolicyKey);
   registry_.SetDword(certificates, L"ImportEnterpriseRoots", 0);
-  EXPECT_EQ(CheckTovk(), "security.enterprise_roots.enabled / policy-overrides");
+  EXPECT_EQ(Verdicts(), "security.enterprise_roots.enabled / policy-overrides");
 }
 
 TEST_F(Check, RegisteredInstalls) {
@@ -144,10 +149,10 @@ TEST_F(Check, RegisteredInstalls) {
     EXPECT_EQ(result.findings[0].code + " " + Narrow(result.findings[0].subject), "other-install " + Narrow(c.subject));
   }
   registry_.DeleteTree(kBrowserListKey);
-  EXPECT_EQ(CheckTovk(), kAllTovk + " / firefox-not-registered");
+  EXPECT_EQ(Verdicts(), kAllTovk + " / firefox-not-registered");
   registry_.SetString(std::wstring(kBrowserListKey) + L"\\FIREFOX.EXE\\shell\\open\\command", L"",
                       L"\"C:\\nowhere\\firefox.exe\"");
-  EXPECT_EQ(CheckTovk(), kAllTovk + " / install-folder-missing");
+  EXPECT_EQ(Verdicts(), kAllTovk + " / install-folder-missing");
 }
 
 // Files a start would refuse, and a name Firefox cannot use: the check names
@@ -176,7 +181,7 @@ TEST_F(Check, LinksAndNamesThatAreNotPlain) {
       findings += (findings.empty() ? "" : ",") + finding.code + " " +
                   Narrow(finding.subject.substr(firefox_.dir().size() + 1));
     }
-    EXPECT_EQ(CheckTovk().substr(0, CheckTovk().find(" / ")) + " / " + findings, row.expected);
+    EXPECT_EQ(Verdicts().substr(0, Verdicts().find(" / ")) + " / " + findings, row.expected);
   }
 }
 
