@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 #include "base/UniqueHandle.h"
@@ -338,6 +339,11 @@ std::optional<std::string> TryReadFileContentW(const std::wstring& path) {
   FileRead read = Read(path, false);
   if (read.outcome != FileRead::kRead) return std::nullopt;
   return std::move(read.bytes);
+}
+
+bool IsTemporaryName(const std::wstring& name) {
+  const size_t suffix = std::size(kTemporarySuffix) - 1;
+  return name.size() > suffix && AsciiLower(name.substr(name.size() - suffix)) == kTemporarySuffix;
 }
 
 void LeftoverRemover::RemoveFor(const std::wstring& path) {

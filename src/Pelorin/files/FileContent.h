@@ -78,12 +78,19 @@ struct WriteFailure {
 };
 std::optional<WriteFailure> ParseWriteFailure(std::string_view line);
 
+// Whether a file name is that of a temporary file SetFileContentW makes,
+// in any letter case.
+bool IsTemporaryName(const std::wstring& name);
+
 // Removes what a process killed in the middle of SetFileContentW left, for
 // one target after another. Each folder is listed once for leftovers: under
 // Wine a lookup of a name that is not there reads the whole folder, so a
 // lookup per preference file grows with the square of their number.
 class LeftoverRemover {
  public:
+  // A folder the operation has listed already, with or without a leftover:
+  // `folder` up to and including its last separator.
+  void Know(const std::wstring& folder, bool holds_leftovers) { holds_leftovers_[folder] = holds_leftovers; }
   void RemoveFor(const std::wstring& path);
 
  private:

@@ -8,6 +8,7 @@
 
 #include "base/ModuleLock.h"
 #include "base/UniqueHandle.h"
+#include "files/FileContent.h"
 #include "files/TextConversion.h"
 
 namespace pelorin {
@@ -34,18 +35,20 @@ bool IsReadByFirefox(const std::wstring& name) {
 
 }  // namespace
 
-void ListPrefJsFiles(const std::wstring& dir, PrefNameSet& names) {
+bool ListPrefJsFiles(const std::wstring& dir, PrefNameSet& names) {
   ModuleLockGuard lock;
   names.clear();
-  const std::wstring pattern = dir + L"\\*.js";
+  bool leftovers = false;
   WIN32_FIND_DATAW entry;
-  unique_find search(FindFirstFileW(pattern.c_str(), &entry));
-  if (!search) return;
+  unique_find search(FindFirstFileW((dir + L"\\*").c_str(), &entry));
+  if (!search) return false;
   do {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    leftovers = leftovers || IsTemporaryName(entry.cFileName);
     std::wstring lowered = AsciiLower(entry.cFileName);
     if (IsListedName(lowered)) names.emplace(std::move(lowered), entry.cFileName);
   } while (FindNextFileW(search.get(), &entry));
+  return leftovers;
 }
 
 std::vector<std::wstring> ListPrefFilesInReadingOrder(const std::wstring& dir) {

@@ -19,7 +19,9 @@ using PrefNameSet = std::map<std::wstring, std::wstring>;
 
 // Clears `names` and fills it with the *.js files of `dir` (not
 // "channel-prefs.js", not directories, not names with ".js" elsewhere).
-void ListPrefJsFiles(const std::wstring& dir, PrefNameSet& names);
+// Returns whether `dir` also holds a temporary file a killed write left,
+// seen in the same listing: under Wine every listing reads the whole folder.
+bool ListPrefJsFiles(const std::wstring& dir, PrefNameSet& names);
 
 // The files Firefox itself reads from `dir`, as named, in the order it reads
 // them; a later file's value replaces an earlier one's.

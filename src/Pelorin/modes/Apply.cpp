@@ -25,8 +25,8 @@ bool InPlace(FileOutcome outcome) { return outcome == FileOutcome::kUnchanged ||
 
 }  // namespace
 
-std::vector<FileOutcome> Apply(const ChangeSet& changes, const std::vector<std::wstring>& read_paths) {
-  LeftoverRemover leftovers;
+std::vector<FileOutcome> Apply(const ChangeSet& changes, const std::vector<std::wstring>& read_paths,
+                               LeftoverRemover leftovers) {
   for (const std::wstring& path : read_paths) leftovers.RemoveFor(path);
 
   const std::vector<FileChange>& files = changes.files;

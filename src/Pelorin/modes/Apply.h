@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "files/FileContent.h"
 #include "modes/ChangeSet.h"
 
 namespace pelorin {
@@ -19,8 +20,10 @@ enum class FileOutcome {
 // the first failure stops the writes, so the files not written keep old
 // bytes that agree with one another. Then each record whose file is in
 // place, written or already holding its new bytes. `read_paths`: every file
-// the operation read, whose leftover temporary files go first. Returns each
-// file's outcome, in the order of `changes.files`.
-std::vector<FileOutcome> Apply(const ChangeSet& changes, const std::vector<std::wstring>& read_paths);
+// the operation read, whose leftover temporary files go first; `leftovers`
+// knows the folders the operation listed already. Returns each file's
+// outcome, in the order of `changes.files`.
+std::vector<FileOutcome> Apply(const ChangeSet& changes, const std::vector<std::wstring>& read_paths,
+                               LeftoverRemover leftovers = LeftoverRemover());
 
 }  // namespace pelorin

@@ -33,7 +33,7 @@ int32_t StartWeb(Mode mode, const StartParams& params, const std::wstring& loade
     SystemInputs inputs;
     const Plan plan = PlanWebStart(inputs, mode, loader_name, cfg_name, replay, cfg_up_to_date);
     if (plan.result != 0) return plan.result;
-    Apply(plan.changes, inputs.ReadPaths());
+    Apply(plan.changes, inputs.ReadPaths(), inputs.Leftovers());
     if (plan.changes.cfg_found_up_to_date) cfg_up_to_date = true;
   }
   Finish(RowOf(mode));
@@ -60,7 +60,7 @@ int32_t StartDlp(const std::wstring& loader_name, const std::wstring& cfg_name) 
   SystemInputs inputs;
   const Plan plan = PlanDlpStart(inputs, loader_name, cfg_name);
   if (plan.result != 1) return plan.result;
-  Apply(plan.changes, inputs.ReadPaths());
+  Apply(plan.changes, inputs.ReadPaths(), inputs.Leftovers());
   Finish(RowOf(Mode::kDlp));
   return plan.result;
 }
@@ -68,7 +68,7 @@ int32_t StartDlp(const std::wstring& loader_name, const std::wstring& cfg_name) 
 void UninstallCleanUp(bool only_proxy) {
   ModuleLockGuard lock;
   SystemInputs inputs;
-  Apply(PlanCleanup(inputs, only_proxy).changes, inputs.ReadPaths());
+  Apply(PlanCleanup(inputs, only_proxy).changes, inputs.ReadPaths(), inputs.Leftovers());
 }
 
 }  // namespace pelorin

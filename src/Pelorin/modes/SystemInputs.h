@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "files/FileContent.h"
 #include "modes/Inputs.h"
 
 namespace pelorin {
@@ -24,6 +25,8 @@ class SystemInputs : public Inputs {
 
   // Every file read, as first named, in the order read.
   const std::vector<std::wstring>& ReadPaths() const { return read_paths_; }
+  // The folders listed so far, and whether each holds a leftover.
+  const LeftoverRemover& Leftovers() const { return leftovers_; }
 
  private:
   // Each read stays where it is while more are added: a change set points
@@ -31,6 +34,7 @@ class SystemInputs : public Inputs {
   std::map<std::wstring, std::unique_ptr<FileRead>> reads_;
   std::vector<std::wstring> read_paths_;
   std::map<std::wstring, FolderCheck> folders_;
+  LeftoverRemover leftovers_;
 };
 
 }  // namespace pelorin
