@@ -151,17 +151,13 @@ Value NameValue(const std::wstring& name) {
 }
 
 // The files the library printed it could not write, in its own words.
-struct Failures {
-  std::vector<pelorin::WriteFailure> files;
-};
-
-Failures ReadFailures(const std::string& printed) {
-  Failures failures;
+std::vector<pelorin::WriteFailure> ReadFailures(const std::string& printed) {
+  std::vector<pelorin::WriteFailure> failures;
   size_t start = 0;
   while (start < printed.size()) {
     const size_t end = std::min(printed.find('\n', start), printed.size());
     if (auto failure = pelorin::ParseWriteFailure(std::string_view(printed).substr(start, end - start))) {
-      failures.files.push_back(std::move(*failure));
+      failures.push_back(std::move(*failure));
     }
     start = end + 1;
   }
@@ -170,20 +166,21 @@ Failures ReadFailures(const std::string& printed) {
 
 // The failed files, and the outcome and failure they make of a run that
 // otherwise succeeded.
-void AddFailures(const Failures& failures, const std::string& what, Outcome& outcome, Report& report) {
+void AddFailures(const std::vector<pelorin::WriteFailure>& failures, const std::string& what, Outcome& outcome,
+                 Report& report) {
   std::vector<Value> items;
-  for (const pelorin::WriteFailure& failure : failures.files) {
+  for (const pelorin::WriteFailure& failure : failures) {
     items.push_back(Value::Section({{"path", "", Value::String(failure.target, failure.target + ":")},
                                     {"step", "", Value::String(failure.step, failure.step + " failed")},
                                     {"error", "", Value::Int(failure.error)}}));
     items.back().fields.back().value.shown = "with error " + std::to_string(failure.error);
   }
   report.push_back({"failed_files", "Files not written", Value::List(std::move(items))});
-  if (failures.files.empty() || !outcome.failure.empty()) return;
-  outcome.failure = what + ": " + std::to_string(failures.files.size()) + " file(s) not written";
+  if (failures.empty() || !outcome.failure.empty()) return;
+  const std::string not_written = std::to_string(failures.size()) + " file(s) not written";
+  outcome.failure = what + ": " + not_written;
   for (Field& field : report) {
-    if (field.key == "outcome")
-      field.value = Value::String("failed: " + std::to_string(failures.files.size()) + " file(s) not written");
+    if (field.key == "outcome") field.value = Value::String("failed: " + not_written);
   }
 }
 
@@ -246,7 +243,7 @@ Outcome RunStart(Library& library, const Options& options) {
 
   Outcome outcome;
   outcome.library_output = printed.Take();
-  const Failures failures = ReadFailures(outcome.library_output);
+  const std::vector<pelorin::WriteFailure> failures = ReadFailures(outcome.library_output);
   const std::string export_name = pelorin::WideToUtf8(start.row.export_name);
   Verdict verdict = Judge(start, result, pelorin::tool::NameRefusal(options.loader_name, options.cfg_name));
   if (!verdict.failure.empty()) {
@@ -274,7 +271,7 @@ Outcome RunCleanup(Library& library, const Options& options) {
 
   Outcome outcome;
   outcome.library_output = printed.Take();
-  const Failures failures = ReadFailures(outcome.library_output);
+  const std::vector<pelorin::WriteFailure> failures = ReadFailures(outcome.library_output);
   if (result != 0) outcome.failure = "PelorinUninstallCleanUp returned " + std::to_string(result);
   Report& report = outcome.report;
   report.push_back({"only_proxy", "Only proxy lines", Value::Bool(options.only_proxy)});

@@ -346,6 +346,11 @@ bool IsTemporaryName(const std::wstring& name) {
   return name.size() > suffix && AsciiLower(name.substr(name.size() - suffix)) == kTemporarySuffix;
 }
 
+// Keyed as RemoveFor names a folder: up to and including its last separator.
+void LeftoverRemover::Know(const std::wstring& folder, bool holds_leftovers) {
+  holds_leftovers_[folder.empty() || folder.back() == L'\\' ? folder : folder + L'\\'] = holds_leftovers;
+}
+
 void LeftoverRemover::RemoveFor(const std::wstring& path) {
   const std::wstring folder = FolderOf(path);
   const auto [found, inserted] = holds_leftovers_.emplace(folder, false);

@@ -88,9 +88,8 @@ bool IsTemporaryName(const std::wstring& name);
 // lookup per preference file grows with the square of their number.
 class LeftoverRemover {
  public:
-  // A folder the operation has listed already, with or without a leftover:
-  // `folder` up to and including its last separator.
-  void Know(const std::wstring& folder, bool holds_leftovers) { holds_leftovers_[folder] = holds_leftovers; }
+  // A folder the operation has listed already, with or without a leftover.
+  void Know(const std::wstring& folder, bool holds_leftovers);
   void RemoveFor(const std::wstring& path);
 
  private:

@@ -12,9 +12,7 @@ std::wstring SystemInputs::FirefoxInstallDir() { return FindFirefoxInstallPath()
 
 PrefNameSet SystemInputs::PrefJsFiles(const std::wstring& pref_dir) {
   PrefNameSet names;
-  const bool leftovers = ListPrefJsFiles(pref_dir, names);
-  // Keyed as the leftover removal names a folder: up to its last separator.
-  leftovers_.Know(pref_dir.back() == L'\\' ? pref_dir : pref_dir + L'\\', leftovers);
+  leftovers_.Know(pref_dir, ListPrefJsFiles(pref_dir, names));
   return names;
 }
 

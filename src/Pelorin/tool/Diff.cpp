@@ -47,14 +47,17 @@ void AppendChange(const std::vector<std::string>& removed, const std::vector<std
   constexpr size_t kMostCells = 1 << 20;  // beyond, the change is shown whole
   const size_t n = removed.size();
   const size_t m = added.size();
+  if (n * m > kMostCells) {
+    for (const std::string& line : removed) lines.push_back({'-', line});
+    for (const std::string& line : added) lines.push_back({'+', line});
+    return;
+  }
   std::vector<size_t> common((n + 1) * (m + 1), 0);  // of removed[i..] and added[j..]
-  if (n * m <= kMostCells) {
-    for (size_t i = n; i-- > 0;) {
-      for (size_t j = m; j-- > 0;) {
-        common[i * (m + 1) + j] = removed[i] == added[j]
-                                      ? common[(i + 1) * (m + 1) + j + 1] + 1
-                                      : std::max(common[(i + 1) * (m + 1) + j], common[i * (m + 1) + j + 1]);
-      }
+  for (size_t i = n; i-- > 0;) {
+    for (size_t j = m; j-- > 0;) {
+      common[i * (m + 1) + j] = removed[i] == added[j]
+                                    ? common[(i + 1) * (m + 1) + j + 1] + 1
+                                    : std::max(common[(i + 1) * (m + 1) + j], common[i * (m + 1) + j + 1]);
     }
   }
   size_t i = 0;
