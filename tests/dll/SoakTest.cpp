@@ -6,6 +6,7 @@
 #include <atomic>
 #include <utility>
 
+#include "Process.h"
 #include "Scene.h"
 
 using namespace testing_support;
@@ -71,21 +72,15 @@ TEST(Soak, StartsFromFourThreadsEndAsASerialRun) {
   EXPECT_EQ(concurrent, ReadBytes(serial.loader()));
 }
 
-// Wine counts neither handles nor private usage: try each handle value, and
-// sum the committed private regions.
+// Wine counts no private usage: sum the committed private regions.
 std::pair<long long, long long> HandlesAndPrivateBytes() {
-  long long handles = 0;
   long long bytes = 0;
-  DWORD flags = 0;
-  for (uintptr_t value = 4; value < (1u << 16); value += 4) {
-    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++handles;
-  }
   MEMORY_BASIC_INFORMATION region;
   for (char* address = nullptr; VirtualQuery(address, &region, sizeof region);
        address = static_cast<char*>(region.BaseAddress) + region.RegionSize) {
     if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) bytes += static_cast<long long>(region.RegionSize);
   }
-  return {handles, bytes};
+  return {OpenHandles(), bytes};
 }
 
 TEST(Soak, CyclesGiveBackWhatTheyTake) {

@@ -5,6 +5,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <string>
 
 #include "Files.h"
 
@@ -39,5 +40,13 @@ class StdoutCapture : NoCopy {
   int saved_fd_;
   std::string text_;
 };
+
+// The one line the library prints for a file it could not write; empty for
+// a null step, a write that succeeded.
+inline std::string FailureLine(const char* step, const std::wstring& target, int error) {
+  return step == nullptr ? ""
+                         : "SetFileContentW: " + std::string(step) + " " + Narrow(target) + " failed with error " +
+                               std::to_string(error) + "\n";
+}
 
 }  // namespace testing_support

@@ -79,10 +79,7 @@ TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
     LogRecorder::Messages().clear();
     StdoutCapture out;
     pelorin::Apply(plan.changes, {});
-    EXPECT_EQ(out.Text(), row.step == nullptr
-                              ? ""
-                              : "SetFileContentW: " + std::string(row.step) + " " + Narrow(firefox.file(row.blocked)) +
-                                    " failed with error " + std::to_string(row.error) + "\n");
+    EXPECT_EQ(out.Text(), FailureLine(row.step, firefox.file(row.blocked), row.error));
     for (const std::wstring& file : {cfg, loader, prefs}) {
       const bool written = std::count(row.written.begin(), row.written.end(), file) != 0;
       EXPECT_EQ(FileExists(firefox.file(file)), written) << Narrow(file);

@@ -8,6 +8,7 @@
 
 #include "FakeInputs.h"
 #include "ImportSlot.h"
+#include "Process.h"
 #include "Registry.h"
 #include "proxy/InlineProxy.h"
 
@@ -74,16 +75,6 @@ struct FakeScm {
   decltype(&QueryServiceStatusEx) query = &Query;
   decltype(&CloseServiceHandle) close = &Close;
 };
-
-// Handles open in this process: Wine counts none, so each value is tried.
-long OpenHandles() {
-  long handles = 0;
-  DWORD flags = 0;
-  for (uintptr_t value = 4; value < (1u << 16); value += 4) {
-    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++handles;
-  }
-  return handles;
-}
 
 // Only SERVICE_RUNNING is running: pending and paused states are not, nor a
 // manager or a service that cannot be opened or asked; every handle opened

@@ -89,12 +89,6 @@ struct FaultyInPlace {
   ~FaultyInPlace() { pelorin::SetFileCallsForTesting(nullptr); }
 };
 
-std::string FailureLine(const char* step, const std::wstring& target, int error) {
-  return step == nullptr ? ""
-                         : "SetFileContentW: " + std::string(step) + " " + Narrow(target) + " failed with error " +
-                               std::to_string(error) + "\n";
-}
-
 TEST(Writer, TheTargetKeepsItsOldBytesWhicheverStepFails) {
   // Runs of the old bytes around an added line: more than one chunk of
   // writes, so that a later write can fail too.
