@@ -207,13 +207,13 @@ TEST(FolderWriters, BesidesSystemAdministratorsAndTrustedInstaller) {
       {L"O:BA", L"S-1-1-0"},                                               // no DACL at all
   };
   for (const auto& row : rows) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(
-        ConvertStringSecurityDescriptorToSecurityDescriptorW(row.sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+    pelorin::unique_hlocal descriptor;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(row.sddl.c_str(), SDDL_REVISION_1,
+                                                                     descriptor.put(), nullptr))
         << Narrow(row.sddl);
     std::wstring writers;
-    for (const std::wstring& sid : pelorin::FolderWriters(descriptor)) writers += (writers.empty() ? L"" : L",") + sid;
-    LocalFree(descriptor);
+    for (const std::wstring& sid : pelorin::FolderWriters(descriptor.get()))
+      writers += (writers.empty() ? L"" : L",") + sid;
     EXPECT_EQ(Narrow(writers), Narrow(row.writers)) << Narrow(row.sddl);
   }
 }

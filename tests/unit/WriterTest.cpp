@@ -201,12 +201,12 @@ TEST(Writer, ABriefHoldIsRiddenOutALongOneFailsTheWrite) {
     SCOPED_TRACE(hold_ms);
     const bool written = hold_ms < 500;
     StaleFirefox install;
-    HANDLE held = CreateFileW(install.cfg.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    pelorin::unique_file held(CreateFileW(install.cfg.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
     std::thread holder([&] {
       Sleep(hold_ms);
-      CloseHandle(held);
+      held.reset();
     });
     StdoutCapture out;
     EXPECT_EQ(install.Start(), 0);
