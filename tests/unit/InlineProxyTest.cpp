@@ -79,49 +79,57 @@ struct FakeScm {
 // Only SERVICE_RUNNING is running: pending and paused states are not, nor a
 // manager or a service that cannot be opened or asked; every handle opened
 // is closed, the service's first. Then the policy decides, exactly as
-// written: the DLP add-on's first entry, its installation_mode holding
-// "blocked". Each step that stops the decision says why; a policy text is
-// parsed silently. The agent asks at every start: the policy key is given
-// back each time.
+// written: a string or a list of strings (read one after another, each
+// ended), its last character taken for the terminator; the DLP add-on's
+// first entry, its installation_mode holding "blocked". Each step that stops
+// the decision says why; a policy text is parsed silently. The agent asks at
+// every start: the policy key is given back each time.
 TEST(InlineProxy, ServiceStateThenPolicy) {
   const std::wstring blocked = L"{\"dlp@tervia.com\":{\"installation_mode\":\"blocked\"}}";
   auto entry = [](const std::wstring& id, const std::wstring& mode) {
     return L"\"" + id + L"\":{\"installation_mode\":\"" + mode + L"\"}";
   };
+  auto text = [](const std::wstring& json) { return Utf16Bytes(json + L'\0'); };
   const std::wstring dlp = L"dlp@tervia.com";
   const std::wstring stopped = L"NetworkProxy service is NOT running";
-  enum { kText, kMultiText, kNoKey, kNoValue };
+  const std::wstring unread = L"Failed to read ExtensionSettings registry value.";
+  constexpr DWORD kNoKey = ~0u;  // a type of 0: the key without the value
   const struct {
     DWORD state;
     DWORD manager_error, service_error, query_error;
-    int policy;
-    std::wstring json;
+    DWORD type;
+    std::string bytes;
     bool answer;
     std::wstring message;
   } rows[] = {
-      {SERVICE_RUNNING, 0, 0, 0, kText, blocked, true, L""},
-      {SERVICE_STOPPED, 0, 0, 0, kText, blocked, false, stopped},
-      {SERVICE_START_PENDING, 0, 0, 0, kText, blocked, false, stopped},
-      {SERVICE_STOP_PENDING, 0, 0, 0, kText, blocked, false, stopped},
-      {SERVICE_CONTINUE_PENDING, 0, 0, 0, kText, blocked, false, stopped},
-      {SERVICE_PAUSE_PENDING, 0, 0, 0, kText, blocked, false, stopped},
-      {SERVICE_PAUSED, 0, 0, 0, kText, blocked, false, stopped},
-      {SERVICE_RUNNING, ERROR_ACCESS_DENIED, 0, 0, kText, blocked, false, stopped},
-      {SERVICE_RUNNING, 0, ERROR_SERVICE_DOES_NOT_EXIST, 0, kText, blocked, false, stopped},
-      {SERVICE_RUNNING, 0, 0, ERROR_ACCESS_DENIED, kText, blocked, false, stopped},
-      {SERVICE_RUNNING, 0, 0, 0, kNoKey, L"", false, L"Unable to open registry ExtensionSettings."},
-      {SERVICE_RUNNING, 0, 0, 0, kNoValue, L"", false, L"Failed to read ExtensionSettings registry value."},
-      {SERVICE_RUNNING, 0, 0, 0, kMultiText, blocked, true, L""},
-      {SERVICE_RUNNING, 0, 0, 0, kText, L"{" + entry(dlp, L"force_blocked_now") + L"}", true, L""},
-      {SERVICE_RUNNING, 0, 0, 0, kText, L"{" + entry(dlp, L"Blocked") + L"}", false, L""},
-      {SERVICE_RUNNING, 0, 0, 0, kText, L"{" + entry(L"DLP@tervia.com", L"blocked") + L"}", false, L""},
-      {SERVICE_RUNNING, 0, 0, 0, kText, L"{" + entry(dlp, L"allowed") + L"," + entry(dlp, L"blocked") + L"}", false,
+      {SERVICE_RUNNING, 0, 0, 0, REG_SZ, text(blocked), true, L""},
+      {SERVICE_STOPPED, 0, 0, 0, REG_SZ, text(blocked), false, stopped},
+      {SERVICE_START_PENDING, 0, 0, 0, REG_SZ, text(blocked), false, stopped},
+      {SERVICE_STOP_PENDING, 0, 0, 0, REG_SZ, text(blocked), false, stopped},
+      {SERVICE_CONTINUE_PENDING, 0, 0, 0, REG_SZ, text(blocked), false, stopped},
+      {SERVICE_PAUSE_PENDING, 0, 0, 0, REG_SZ, text(blocked), false, stopped},
+      {SERVICE_PAUSED, 0, 0, 0, REG_SZ, text(blocked), false, stopped},
+      {SERVICE_RUNNING, ERROR_ACCESS_DENIED, 0, 0, REG_SZ, text(blocked), false, stopped},
+      {SERVICE_RUNNING, 0, ERROR_SERVICE_DOES_NOT_EXIST, 0, REG_SZ, text(blocked), false, stopped},
+      {SERVICE_RUNNING, 0, 0, ERROR_ACCESS_DENIED, REG_SZ, text(blocked), false, stopped},
+      {SERVICE_RUNNING, 0, 0, 0, kNoKey, "", false, L"Unable to open registry ExtensionSettings."},
+      {SERVICE_RUNNING, 0, 0, 0, 0, "", false, unread},
+      {SERVICE_RUNNING, 0, 0, 0, REG_EXPAND_SZ, text(blocked), false, unread},
+      {SERVICE_RUNNING, 0, 0, 0, REG_SZ, "", false, unread},                // no room even for a terminator
+      {SERVICE_RUNNING, 0, 0, 0, REG_SZ, Utf16Bytes(blocked), false, L""},  // its last "}" read as the terminator
+      {SERVICE_RUNNING, 0, 0, 0, REG_MULTI_SZ,
+       text(L"{\"dlp@tervia.com\":") + text(L"{\"installation_mode\":") + text(L"\"blocked\"}}") + text(L""), true,
        L""},
-      {SERVICE_RUNNING, 0, 0, 0, kText, L"{" + entry(dlp, L"blocked") + L"," + entry(dlp, L"allowed") + L"}", true,
-       L""},
-      {SERVICE_RUNNING, 0, 0, 0, kText, L"{\"dlp@tervia.com\":\"blocked\"}", false, L""},
-      {SERVICE_RUNNING, 0, 0, 0, kText, L"installation_mode blocked", false, L""},
-      {SERVICE_RUNNING, 0, 0, 0, kText, std::wstring(100000, L'[') + std::wstring(100000, L']'), false, L""},
+      {SERVICE_RUNNING, 0, 0, 0, REG_SZ, text(L"{" + entry(dlp, L"force_blocked_now") + L"}"), true, L""},
+      {SERVICE_RUNNING, 0, 0, 0, REG_SZ, text(L"{" + entry(dlp, L"Blocked") + L"}"), false, L""},
+      {SERVICE_RUNNING, 0, 0, 0, REG_SZ, text(L"{" + entry(L"DLP@tervia.com", L"blocked") + L"}"), false, L""},
+      {SERVICE_RUNNING, 0, 0, 0, REG_SZ, text(L"{" + entry(dlp, L"allowed") + L"," + entry(dlp, L"blocked") + L"}"),
+       false, L""},
+      {SERVICE_RUNNING, 0, 0, 0, REG_SZ, text(L"{" + entry(dlp, L"blocked") + L"," + entry(dlp, L"allowed") + L"}"),
+       true, L""},
+      {SERVICE_RUNNING, 0, 0, 0, REG_SZ, text(L"{\"dlp@tervia.com\":\"blocked\"}"), false, L""},
+      {SERVICE_RUNNING, 0, 0, 0, REG_SZ, text(L"installation_mode blocked"), false, L""},
+      {SERVICE_RUNNING, 0, 0, 0, REG_SZ, text(std::wstring(100000, L'[') + std::wstring(100000, L']')), false, L""},
   };
   long handles = -1;  // after the first row, which opens the registry's own handles
   for (const auto& row : rows) {
@@ -132,12 +140,9 @@ TEST(InlineProxy, ServiceStateThenPolicy) {
     g_service_error = row.service_error;
     g_query_error = row.query_error;
     RegistrySandbox registry;
-    if (row.policy == kNoValue) registry.CreateKey(kFirefoxPolicyKey);
-    if (row.policy == kText) registry.SetString(kFirefoxPolicyKey, L"ExtensionSettings", row.json);
-    // A list of strings reads as the strings one after another, each ended.
-    if (row.policy == kMultiText) {
-      registry.SetString(kFirefoxPolicyKey, L"ExtensionSettings", row.json + L'\0', REG_MULTI_SZ);
-    }
+    if (row.type != kNoKey) registry.CreateKey(kFirefoxPolicyKey);
+    if (row.type != kNoKey && row.type != 0)
+      registry.SetBytes(kFirefoxPolicyKey, L"ExtensionSettings", row.type, row.bytes);
     LogRecorder log;
     EXPECT_EQ(pelorin::IsInlineProxyEnabled(), row.answer);
     EXPECT_EQ(LogRecorder::Messages(),
