@@ -152,15 +152,3 @@ TEST_F(Ctl, AFailedWriteIsReportedAndTheRecordsStay) {
   EXPECT_EQ(Run(L"cleanup").exit_code, 0);
   EXPECT_EQ(ReadBytes(firefox.file(L"a.cfg")), "//\n");
 }
-
-TEST_F(Ctl, CleanupPrintsTheFileItChanged) {
-  const std::wstring cfg = dir_ / L"kept.cfg";
-  WriteBytes(cfg, "//\n" + kCfgPkix + "\n" + kCfgProxyType + "\n" + kRoots);
-  registry_.SetString(kAgentCommonKey, L"FFCFG", cfg);
-  CtlRun run = Run(L"cleanup --only-proxy");
-  EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(run.out + run.err,
-            "Only proxy lines:        yes\nResult:                  0\nOutcome:                 done\n"
-            "Changed files:\n  " +
-                Narrow(cfg) + ": modified\nChanged registry values: (none)\nFiles not written:       (none)\n");
-}

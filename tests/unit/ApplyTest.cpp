@@ -1,7 +1,7 @@
 // The applier on real files and the agent's key: the autoconfig file, then
 // the loader file, then the strips; the first failure stops the writes; each
 // record is written, as REG_SZ with its terminator, only once its file is in
-// place.
+// place, and only into the agent's key as its installer made it.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -32,36 +32,57 @@ std::pair<DWORD, std::string> RawValue(const wchar_t* name) {
   return {type, data};
 }
 
+using Values = std::map<std::wstring, std::pair<DWORD, std::string>>;
+// Each value's type and data as handed to the registry: Wine would add a
+// missing terminator to a string on its own.
+Values g_offered;
+bool g_refuse;
+const auto kSetValue = __imp_RegSetValueExW;
+LONG WINAPI OfferValue(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD bytes) {
+  g_offered[name] = {type, std::string(reinterpret_cast<const char*>(data), bytes)};
+  return g_refuse ? ERROR_ACCESS_DENIED : kSetValue(key, name, reserved, type, data, bytes);
+}
+
 TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
   const std::wstring loader = L"defaults\\pref\\loader.txt";  // not stripped, so its foreign line is recorded
   const std::wstring prefs = L"defaults\\pref\\prefs.js";
   const std::wstring cfg = L"cv_mozilla_V2N.cfg";
   const std::string foreign = "pref(\"general.config.filename\", \"\xE7\x81\xAB.cfg\");";
+  const std::wstring line = L"pref(\"general.config.filename\", \"\u706b.cfg\");";
   // A folder in a file's place fails its rename (at once where the file was
   // missing, after the half second of retries where it was read: a folder
   // cannot be replaced); an autoconfig file that is there but cannot be read
   // whole is never replaced; one that already holds its new bytes is in
   // place without a write.
   const std::string cfg_as_decided = "//\n" + kCfgProxyType + "\n" + kCfgNoProxies + "\n" + kCfgEnterpriseRoots + "\n";
+  enum AgentKey { kThere, kMissing, kRefusing };
   const struct {
+    AgentKey key;
     std::wstring blocked;
     std::vector<std::wstring> written;
     bool cfg_recorded, line_recorded;
     const char* step;  // of the one failure line, naming the blocked file; null: none
     int error;
   } rows[] = {
-      {L"", {cfg, loader, prefs}, true, true, nullptr, 0},
-      {cfg, {loader, prefs}, true, true, nullptr, 0},
-      {cfg, {}, false, false, "MoveFileEx", ERROR_ALREADY_EXISTS},
-      {loader, {cfg}, true, false, "MoveFileEx", ERROR_ACCESS_DENIED},
-      {prefs, {cfg, loader}, true, true, "MoveFileEx", ERROR_ACCESS_DENIED},
-      {cfg, {}, false, false, "ReadFile", ERROR_LOCK_VIOLATION},
+      {kThere, L"", {cfg, loader, prefs}, true, true, nullptr, 0},
+      {kThere, cfg, {loader, prefs}, true, true, nullptr, 0},
+      {kThere, cfg, {}, false, false, "MoveFileEx", ERROR_ALREADY_EXISTS},
+      {kThere, loader, {cfg}, true, false, "MoveFileEx", ERROR_ACCESS_DENIED},
+      {kThere, prefs, {cfg, loader}, true, true, "MoveFileEx", ERROR_ACCESS_DENIED},
+      {kThere, cfg, {}, false, false, "ReadFile", ERROR_LOCK_VIOLATION},
+      // The agent's key is its installer's: without it nothing is recorded,
+      // and it is not created.
+      {kMissing, L"", {cfg, loader, prefs}, false, false, nullptr, 0},
+      // Where it refuses a value, "SaveCurrentCFGFilePath", which says FFCFG
+      // was written, is not logged, and the replaced line's record is gone:
+      // it is deleted before it is set.
+      {kRefusing, L"", {cfg, loader, prefs}, true, true, nullptr, 0},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(Narrow(row.blocked) + " " + (row.step ? row.step : ""));
+    SCOPED_TRACE(testing::Message() << "row " << &row - rows);
     RegistrySandbox registry;
-    AgentInstall agent(registry);
-    registry.SetDword(kAgentCommonKey, L"FFJSFile", 7);  // replaced, not merged: its type goes too
+    // Replaced, not merged: its type goes too.
+    if (row.key != kMissing) registry.SetDword(kAgentCommonKey, L"FFJSFile", 7);
     FirefoxInstall firefox;
     FakeInputs inputs;
     inputs.install = firefox.dir();
@@ -77,62 +98,35 @@ TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
     LogRecorder log;
     const pelorin::Plan plan = pelorin::PlanWebStart(inputs, pelorin::Mode::kTovk, L"loader.txt", L"", false, false);
     LogRecorder::Messages().clear();
+    g_offered.clear();
+    g_refuse = row.key == kRefusing;
+    SetImportSlot(__imp_RegSetValueExW, &OfferValue);
     StdoutCapture out;
     pelorin::Apply(plan.changes, {});
+    SetImportSlot(__imp_RegSetValueExW, kSetValue);
     EXPECT_EQ(out.Text(), FailureLine(row.step, firefox.file(row.blocked), row.error));
     for (const std::wstring& file : {cfg, loader, prefs}) {
       const bool written = std::count(row.written.begin(), row.written.end(), file) != 0;
       EXPECT_EQ(FileExists(firefox.file(file)), written) << Narrow(file);
     }
-    const std::wstring path = firefox.file(cfg);
-    EXPECT_EQ(RawValue(L"FFCFG"), row.cfg_recorded ? std::make_pair(DWORD{REG_SZ}, Utf16Bytes(path + L'\0'))
-                                                   : std::make_pair(DWORD{0}, std::string()));
-    EXPECT_EQ(LogRecorder::Messages(),
-              row.cfg_recorded ? std::vector<std::wstring>{L"SaveCurrentCFGFilePath"} : std::vector<std::wstring>{});
-    const std::wstring line = L"pref(\"general.config.filename\", \"\u706b.cfg\");";
-    EXPECT_EQ(RawValue(L"FFJSFile"), row.line_recorded ? std::make_pair(DWORD{REG_SZ}, Utf16Bytes(line + L'\0'))
-                                                       : std::make_pair(DWORD{REG_DWORD}, std::string("\7\0\0\0", 4)));
-  }
-}
-
-// Each value's type and data as handed to the registry, which refuses them:
-// Wine would add a missing terminator to a string on its own.
-std::map<std::wstring, std::pair<DWORD, std::string>> g_offered;
-LONG WINAPI RefuseValue(HKEY, LPCWSTR name, DWORD, DWORD type, const BYTE* data, DWORD bytes) {
-  g_offered[name] = {type, std::string(reinterpret_cast<const char*>(data), bytes)};
-  return ERROR_ACCESS_DENIED;
-}
-
-// The agent's key is its installer's: without it nothing is recorded, and it
-// is not created. Where it refuses a value, "SaveCurrentCFGFilePath" is not
-// logged, since that message says FFCFG was written, and a replaced loader
-// line's record is gone: it is deleted before it is set. Each is offered as
-// REG_SZ with its terminator.
-TEST(Apply, NoRecordWhereTheAgentsKeyIsMissingOrRefusesIt) {
-  for (const bool key_there : {false, true}) {
-    SCOPED_TRACE(key_there);
-    RegistrySandbox registry;
-    if (key_there) registry.SetDword(kAgentCommonKey, L"FFObscure", 7);
-    FirefoxInstall firefox;
-    FakeInputs inputs;
-    inputs.install = firefox.dir();
-    inputs.files[L"defaults\\pref\\!.js"] = "pref(\"general.config.obscure_value\", 1);\n";
-    LogRecorder log;
-    const pelorin::Plan plan = pelorin::PlanWebStart(inputs, pelorin::Mode::kZarn, L"", L"", false, false);
-    g_offered.clear();
-    const auto set_value = __imp_RegSetValueExW;
-    SetImportSlot(__imp_RegSetValueExW, &RefuseValue);
-    pelorin::Apply(plan.changes, {});
-    SetImportSlot(__imp_RegSetValueExW, set_value);
-    EXPECT_TRUE(FileExists(firefox.file(L"cv_mozilla_V2N.cfg")));
-    EXPECT_EQ(RawValue(L"FFCFG").first + RawValue(L"FFObscure").first, 0u);
+    using Value = std::pair<DWORD, std::string>;
+    const Value cfg_value{REG_SZ, Utf16Bytes(firefox.file(cfg) + L'\0')}, none{0, ""};
+    const Value line_value{REG_SZ, Utf16Bytes(line + L'\0')}, old_line{REG_DWORD, std::string("\7\0\0\0", 4)};
+    Values offered;
+    if (row.cfg_recorded) offered[L"FFCFG"] = cfg_value;
+    if (row.line_recorded) offered[L"FFJSFile"] = line_value;
+    EXPECT_EQ(g_offered, offered);
+    const bool stored = row.key == kThere;
+    EXPECT_EQ(RawValue(L"FFCFG"), stored && row.cfg_recorded ? cfg_value : none);
+    EXPECT_EQ(RawValue(L"FFJSFile"), row.key == kMissing  ? none
+                                     : !row.line_recorded ? old_line
+                                     : stored             ? line_value
+                                                          : none);
+    EXPECT_EQ(LogRecorder::Messages(), stored && row.cfg_recorded ? std::vector<std::wstring>{L"SaveCurrentCFGFilePath"}
+                                                                  : std::vector<std::wstring>{});
     pelorin::unique_hkey key;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS, key_there);
-    EXPECT_EQ(LogRecorder::Messages(), std::vector<std::wstring>{});
-    const std::wstring path = firefox.file(L"cv_mozilla_V2N.cfg"), line = L"pref(\"general.config.obscure_value\", 1);";
-    EXPECT_EQ(g_offered, (key_there ? decltype(g_offered){{L"FFCFG", {REG_SZ, Utf16Bytes(path + L'\0')}},
-                                                          {L"FFObscure", {REG_SZ, Utf16Bytes(line + L'\0')}}}
-                                    : decltype(g_offered){}));
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS,
+              row.key != kMissing);
   }
 }
 
