@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,10 @@
 namespace testing_support {
 
 inline constexpr wchar_t kFakeFirefox[] = L"C:\\Firefox";
-// Stands for a file that is there but cannot be read whole.
+// Stand for a file that is there but cannot be read whole, and for one that
+// is a second name of another.
 inline const std::string kUnreadable = "(unreadable)";
+inline const std::string kLinked = "(linked)";
 // Logged where the inline proxy is asked, as the real check logs each asking.
 inline const std::wstring kProxyAsked = L"(inline proxy asked)";
 
@@ -29,10 +32,13 @@ struct FakeInputs : pelorin::Inputs {
   bool client_config = false;
   bool rv_config = false;
   bool inline_proxy = false;
-  std::wstring recorded_cfg;  // FFCFG below the folder; empty: not set
+  std::wstring recorded_cfg;              // FFCFG below the folder; empty: not set
+  std::set<std::wstring> linked_folders;  // below the folder; empty: the folder itself
   std::wstring install = kFakeFirefox;
 
-  std::wstring Path(const std::wstring& relative) const { return install + L"\\" + relative; }
+  std::wstring Path(const std::wstring& relative) const {
+    return relative.empty() ? install : install + L"\\" + relative;
+  }
   static std::wstring Lower(std::wstring text) {
     for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
     return text;
@@ -60,14 +66,21 @@ struct FakeInputs : pelorin::Inputs {
     read = std::make_unique<pelorin::FileRead>();
     for (const auto& [relative, bytes] : files) {
       if (Lower(Path(relative)) != Lower(path)) continue;
-      read->outcome = bytes == kUnreadable ? pelorin::FileRead::kUnreadable : pelorin::FileRead::kRead;
-      read->bytes = bytes == kUnreadable ? "" : bytes;
-      read->error = bytes == kUnreadable ? ERROR_LOCK_VIOLATION : 0;
+      read->outcome = bytes == kUnreadable ? pelorin::FileRead::kUnreadable
+                      : bytes == kLinked   ? pelorin::FileRead::kRefused
+                                           : pelorin::FileRead::kRead;
+      read->bytes = read->outcome == pelorin::FileRead::kRead ? bytes : "";
+      read->error = bytes == kUnreadable ? ERROR_LOCK_VIOLATION : bytes == kLinked ? ERROR_TOO_MANY_LINKS : 0;
+      read->step = bytes == kLinked ? "HardLink" : nullptr;
     }
     return *read;
   }
-  // Every folder may be written below.
-  const pelorin::FolderCheck& Folder(const std::wstring&) override { return folder_; }
+  const pelorin::FolderCheck& Folder(const std::wstring& path) override {
+    for (const std::wstring& folder : linked_folders) {
+      if (Lower(Path(folder)) == Lower(path)) return linked_;
+    }
+    return folder_;
+  }
   bool ClientConfigPresent() override { return client_config; }
   bool RvClientConfigPresent() override { return rv_config; }
   bool InlineProxyEnabled() override {
@@ -79,6 +92,7 @@ struct FakeInputs : pelorin::Inputs {
  private:
   std::map<std::wstring, std::unique_ptr<pelorin::FileRead>> reads_;
   pelorin::FolderCheck folder_;
+  pelorin::FolderCheck linked_{"FolderReparsePoint", ERROR_CANT_ACCESS_FILE, {}};
 };
 
 // The messages logged while alive.

@@ -53,7 +53,8 @@ Decided Decide(FakeInputs& inputs, Decision decision) {
     if (!change.Changed()) continue;
     const std::wstring relative = change.path.substr(std::wstring(kFakeFirefox).size() + 1);
     decided.after[relative] = change.after.Bytes();
-    decided.roles.push_back(std::wstring(RoleName(change.role)) + L" " + relative);
+    const std::wstring refused = change.refused ? L" refused " + Widen(change.refused->step) : L"";
+    decided.roles.push_back(std::wstring(RoleName(change.role)) + L" " + relative + refused);
   }
   for (const pelorin::RecordChange& record : plan.changes.records) {
     decided.records.push_back(std::wstring(pelorin::RecordValueName(record.name)) + L"=" + record.value + L" after " +
@@ -358,6 +359,41 @@ TEST(StartPlan, NamesThatAreNotPlainAreRefused) {
     EXPECT_EQ(decided.messages, Messages{row.logged});
     EXPECT_TRUE(decided.after.empty() && decided.records.empty());
   }
+}
+
+// A file that is a second name of another, or lies below a folder that is,
+// is decided as refused, with the step its failure line names. Folders are
+// asked only for files to be written: an up-to-date start fails on none.
+TEST(StartPlan, FilesThroughSecondNamesAreRefused) {
+  const std::wstring cfg = L"autoconfig " + kCfg, loader = L"loader " + kLoader;
+  const std::wstring folder = L" refused FolderReparsePoint", link = L" refused HardLink";
+  const struct {
+    std::set<std::wstring> linked_folders;  // empty name: the install folder
+    Files before;
+    std::vector<std::wstring> roles;
+  } rows[] = {
+      {{L""}, {}, {loader + folder, cfg + folder}},
+      {{L"defaults"}, {}, {loader + folder, cfg}},
+      {{L"defaults\\pref"}, {}, {loader + folder, cfg}},
+      {{}, {{kCfg, kLinked}}, {loader, cfg + link}},
+      {{L""}, {{kCfg, "//\n" + kTovkLines}, {kLoader, kV2nLoader}}, {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << "row " << &row - rows);
+    FakeInputs inputs;
+    inputs.files = row.before;
+    inputs.linked_folders = row.linked_folders;
+    const Decided decided = Decide(
+        inputs, [&](pelorin::Inputs& in) { return pelorin::PlanWebStart(in, Mode::kTovk, L"", L"", false, false); });
+    EXPECT_EQ(decided.roles, row.roles);
+  }
+  // The cleanup's file, below the folder that holds it.
+  FakeInputs inputs;
+  inputs.recorded_cfg = L"sub\\agent.cfg";
+  inputs.files[inputs.recorded_cfg] = "//\n" + kProxy;
+  inputs.linked_folders = {L"sub"};
+  EXPECT_EQ(Decide(inputs, [](pelorin::Inputs& in) { return pelorin::PlanCleanup(in, false); }).roles,
+            std::vector<std::wstring>{L"autoconfig sub\\agent.cfg" + folder});
 }
 
 }  // namespace

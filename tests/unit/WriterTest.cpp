@@ -13,7 +13,6 @@
 #include "Sandboxes.h"
 #include "files/FileCalls.h"
 #include "files/FileContent.h"
-#include "modes/Operations.h"
 
 using namespace testing_support;
 
@@ -101,17 +100,25 @@ TEST(Writer, TheTargetKeepsItsOldBytesWhicheverStepFails) {
   const struct {
     Faulty::Call call;
     int fault_at;
+    bool plant;        // a file appears under the temporary name
+    int held_creates;  // the first temporary files held by a scanner
+    DWORD hold_ms;     // the target held by a scanner from the start
     const char* step;  // null: the write succeeds
     int error;
   } rows[] = {
-      {Faulty::kNone, 0, nullptr, 0},
-      {Faulty::kCreate, 1, "CreateFile", ERROR_DISK_FULL},
-      {Faulty::kWrite, 1, "WriteFile", ERROR_DISK_FULL},
-      {Faulty::kWrite, 2, "WriteFile", ERROR_DISK_FULL},
-      {Faulty::kShortWrite, 1, "WriteFile", ERROR_DISK_FULL},
-      {Faulty::kShortWrite, 2, "WriteFile", ERROR_DISK_FULL},
-      {Faulty::kFlush, 1, "FlushFileBuffers", ERROR_IO_DEVICE},
-      {Faulty::kMove, 1, "MoveFileEx", ERROR_WRITE_PROTECT},
+      {Faulty::kNone, 0, false, 0, 0, nullptr, 0},
+      {Faulty::kCreate, 1, false, 0, 0, "CreateFile", ERROR_DISK_FULL},
+      {Faulty::kWrite, 1, false, 0, 0, "WriteFile", ERROR_DISK_FULL},
+      {Faulty::kWrite, 2, false, 0, 0, "WriteFile", ERROR_DISK_FULL},
+      {Faulty::kShortWrite, 1, false, 0, 0, "WriteFile", ERROR_DISK_FULL},
+      {Faulty::kShortWrite, 2, false, 0, 0, "WriteFile", ERROR_DISK_FULL},
+      {Faulty::kFlush, 1, false, 0, 0, "FlushFileBuffers", ERROR_IO_DEVICE},
+      {Faulty::kMove, 1, false, 0, 0, "MoveFileEx", ERROR_WRITE_PROTECT},
+      // Never written through, and not the write's to remove.
+      {Faulty::kNone, 0, true, 0, 0, "CreateFile", ERROR_FILE_EXISTS},
+      {Faulty::kNone, 0, false, 2, 0, nullptr, 0},
+      {Faulty::kNone, 0, false, 0, 150, nullptr, 0},
+      {Faulty::kNone, 0, false, 0, 2000, "MoveFileEx", ERROR_ACCESS_DENIED},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(testing::Message() << "row " << &row - rows);
@@ -124,98 +131,51 @@ TEST(Writer, TheTargetKeepsItsOldBytesWhicheverStepFails) {
     const FaultyInPlace faulty;
     Faulty::call = row.call;
     Faulty::fault_at = row.fault_at;
+    Faulty::held_creates = row.held_creates;
+    if (row.plant) Faulty::planted = target + L".pelorin-tmp";
+    // Without delete sharing, as a scanner opens a file just written.
+    pelorin::unique_file held(row.hold_ms == 0
+                                  ? INVALID_HANDLE_VALUE
+                                  : CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    std::thread holder([&] {
+      Sleep(row.hold_ms);
+      held.reset();
+    });
     StdoutCapture out;
     EXPECT_EQ(pelorin::SetFileContentW(target, content, before), row.step == nullptr);
-    EXPECT_EQ(out.Text(), FailureLine(row.step, target, row.error));
+    const std::string printed = out.Text();
+    holder.join();
+    EXPECT_EQ(printed, FailureLine(row.step, target, row.error));
     EXPECT_EQ(ReadBytes(target), row.step == nullptr ? content.Bytes() : old);
     // The rename would drop an administrator's marks; they are carried over.
     EXPECT_NE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
-    EXPECT_FALSE(FileExists(target + L".pelorin-tmp"));
-  }
-}
-
-// A registered Firefox whose autoconfig file is stale and whose loader file
-// is missing, so that a ZARN start writes the autoconfig file, then the
-// loader file.
-struct StaleFirefox {
-  StaleFirefox() {
-    firefox.Register(registry);
-    WriteBytes(cfg, kOld);
-    SetFileAttributesW(cfg.c_str(), FILE_ATTRIBUTE_HIDDEN);
-  }
-  int32_t Start() { return pelorin::StartWeb(pelorin::Mode::kZarn, {}, L"", L"", false); }
-
-  const std::string kOld = "// mine\n";
-  RegistrySandbox registry;
-  FirefoxInstall firefox;
-  const std::wstring cfg = firefox.file(L"cv_mozilla_V2N.cfg");
-  const std::wstring loader = firefox.pref(L"!.js");
-};
-
-// A file or any folder on its way that reads as a reparse point is refused,
-// and so is everything after it; a file planted under the temporary name
-// fails the write and stays; the first temporary files held are waited for.
-TEST(Writer, StartUnderLinksPlantsAndHolds) {
-  enum Target { kNone, kCfg, kInstall, kDefaults, kPref };
-  const struct {
-    Target reparse;
-    bool plant;  // a file appears under the autoconfig file's temporary name
-    int held_creates;
-    const char* step;  // of the one failure line, naming `failed`; null: none
-    Target failed;
-    bool cfg_written, loader_written;
-  } rows[] = {
-      {kCfg, false, 0, "ReparsePoint", kCfg, false, false},
-      {kInstall, false, 0, "FolderReparsePoint", kCfg, false, false},
-      {kDefaults, false, 0, "FolderReparsePoint", kPref, true, false},
-      {kPref, false, 0, "FolderReparsePoint", kPref, true, false},
-      {kNone, true, 0, "CreateFile", kCfg, false, false},
-      {kNone, false, 2, nullptr, kNone, true, true},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(testing::Message() << "row " << &row - rows);
-    StaleFirefox install;
-    const std::wstring paths[] = {L"", install.cfg, install.firefox.dir(), install.firefox.file(L"defaults"),
-                                  install.loader};
-    const FaultyInPlace faulty;
-    Faulty::reparse_path = row.reparse == kPref ? install.firefox.pref_dir() : paths[row.reparse];
-    if (row.plant) Faulty::planted = install.cfg + L".pelorin-tmp";
-    Faulty::held_creates = row.held_creates;
-    StdoutCapture out;
-    EXPECT_EQ(install.Start(), 0);
-    EXPECT_EQ(out.Text(), FailureLine(row.step, paths[row.failed], row.plant ? 80 : 1920));
-    EXPECT_EQ(ReadBytes(install.cfg) != install.kOld, row.cfg_written);
-    EXPECT_NE(GetFileAttributesW(install.cfg.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
-    EXPECT_EQ(FileExists(install.loader), row.loader_written);
-    // The planted file is not the write's to remove.
+    EXPECT_EQ(FileExists(target + L".pelorin-tmp"), row.plant);
     if (row.plant) {
       EXPECT_EQ(ReadBytes(Faulty::planted), "planted");
     }
   }
 }
 
-// Another program holds the autoconfig file open without delete sharing,
-// as a scanner does just after it was written.
-TEST(Writer, ABriefHoldIsRiddenOutALongOneFailsTheWrite) {
-  for (const DWORD hold_ms : {150, 2000}) {
-    SCOPED_TRACE(hold_ms);
-    const bool written = hold_ms < 500;
-    StaleFirefox install;
-    pelorin::unique_file held(CreateFileW(install.cfg.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                          nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(held);
-    std::thread holder([&] {
-      Sleep(hold_ms);
-      held.reset();
-    });
-    StdoutCapture out;
-    EXPECT_EQ(install.Start(), 0);
-    const std::string printed = out.Text();
-    holder.join();
-    EXPECT_EQ(printed, written ? "" : FailureLine("MoveFileEx", install.cfg, ERROR_ACCESS_DENIED));
-    EXPECT_EQ(ReadBytes(install.cfg) != install.kOld, written);
-    EXPECT_EQ(FileExists(install.loader), written);
-  }
+// A file or a folder that reads as a reparse point would take the reads or
+// the writes elsewhere: the file is refused as the operation reads it, the
+// folder as it is checked before anything is written below it.
+TEST(Writer, ReparsePointsAreRefused) {
+  TempDir dir;
+  const std::wstring target = dir / L"x.cfg";
+  WriteBytes(target, "x");
+  const FaultyInPlace faulty;
+  EXPECT_EQ(pelorin::ReadWholeFile(target).outcome, pelorin::FileRead::kRead);
+  EXPECT_EQ(pelorin::CheckFolder(dir.path()).step, nullptr);
+  Faulty::reparse_path = target;
+  const pelorin::FileRead read = pelorin::ReadWholeFile(target);
+  EXPECT_EQ(read.outcome, pelorin::FileRead::kRefused);
+  EXPECT_STREQ(read.step, "ReparsePoint");
+  EXPECT_EQ(read.error, ERROR_CANT_ACCESS_FILE);
+  Faulty::reparse_path = dir.path();
+  const pelorin::FolderCheck folder = pelorin::CheckFolder(dir.path());
+  EXPECT_STREQ(folder.step, "FolderReparsePoint");
+  EXPECT_EQ(folder.error, ERROR_CANT_ACCESS_FILE);
 }
 
 }  // namespace
