@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "Capture.h"
-#include "Sandboxes.h"
 #include "files/FileCalls.h"
 #include "files/FileContent.h"
 
