@@ -76,6 +76,7 @@ TEST(WebStarts, WithoutFirefoxTheStartsOnlyLog) {
 TEST(WebStarts, ReplayFlagRewritesOnlyTheLoaderAndUnloadRunsNothing) {
   Scene scene;
   WriteBytes(scene.firefox.pref(L"!.js"), "pref(\"a\", 1);\n");
+  EXPECT_EQ(scene.dll->ZarnStart(nullptr, L"", L"", 1), 0);
   EXPECT_EQ(scene.dll->TovkStart(nullptr, L"", L"", 1), 0);
   EXPECT_EQ(ReadBytes(scene.firefox.pref(L"!.js")), "pref(\"a\", 1);\n" + kV2nLoader);
   EXPECT_EQ(OrlixDouble::Messages(), Messages{kFinished});
@@ -180,7 +181,10 @@ TEST(Unusual, InstallFolderWithAccentsAndCjk) {
   EXPECT_EQ(scene.dll->ZarnStart(nullptr, L"", L"", 0), 0);
   EXPECT_EQ(ReadBytes(scene.loader()), kV2nLoader);
   EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n" + kZarnLines);
-  EXPECT_EQ(scene.dll->UninstallCleanUp(false), 0);  // through the non-ASCII path saved in FFCFG
+  // Through the non-ASCII path saved in FFCFG: the proxy pair, then the rest.
+  EXPECT_EQ(scene.dll->UninstallCleanUp(true), 0);
+  EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n" + kCfgPkix + "\n" + kCfgBuiltinCerts + "\n" + kRoots);
+  EXPECT_EQ(scene.dll->UninstallCleanUp(false), 0);
   EXPECT_EQ(ReadBytes(scene.cfg()), "//\n// mine\n");
 }
 
