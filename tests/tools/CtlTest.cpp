@@ -26,6 +26,15 @@ TEST_F(Ctl, ExitCodesAndWhatEachCommandPrints) {
        "Result:                  -1\nOutcome:                 dry run: nothing written\n"
        "Planned file changes:    (none)\nPlanned registry values: (none)\n"
        "pelorinctl: PelorinZARNFFStart would return -1 (Firefox not found)\n"},
+      {L"check --mode tovk", 1,
+       "Mode:                      tovk\nFirefox install directory: (not found)\nLoader file:               (none)\n"
+       "Autoconfig file:           (none)\nPreferences:\n"
+       "  network.proxy.type                     5     locked DOES NOT HOLD\n"
+       "  network.proxy.no_proxies_on            \"\"    locked DOES NOT HOLD\n"
+       "  security.enterprise_roots.enabled      true  locked DOES NOT HOLD\nFindings:\n"
+       "  [firefox-not-registered] HKLM\\SOFTWARE\\WOW6432Node\\Clients\\StartMenuInternet: No Firefox is registered "
+       "here, so the agent controls none: install Firefox or repair its registration.\n"
+       "Firefox starts locked:     no\npelorinctl: 1 finding(s) stand in the way of the mode's locks\n"},
       {L"--version", 0, "Pelorin.dll " PELORIN_PROJECT_VERSION "\n"},
       {L"status", 0,
        "Firefox install directory: (not found)\nFirst preference file:     (none)\n"
@@ -67,6 +76,17 @@ TEST_F(Ctl, StartListsTheFilesItCreatedAndVerbosePrintsThisRunsRecords) {
   for (const auto& record : json["log"].GetArray()) records += record.GetString() + std::string("\n");
   EXPECT_EQ(records.find("[1:2]"), std::string::npos) << records;
   EXPECT_NE(records.find(finished, records.find(finished) + 1), std::string::npos) << records;
+}
+
+// Each start hands the library the names it was given.
+TEST_F(Ctl, EachStartWritesTheFilesItNames) {
+  for (const std::wstring mode : {L"zarn", L"tovk", L"dlp"}) {
+    FirefoxInstall firefox;
+    firefox.Register(registry_);
+    EXPECT_EQ(Run(L"start " + mode + L" --loader l.js --cfg c.cfg").exit_code, 0) << Narrow(mode);
+    EXPECT_EQ(ReadBytes(firefox.pref(L"l.js")), Loader("c.cfg")) << Narrow(mode);
+    EXPECT_TRUE(FileExists(firefox.file(L"c.cfg"))) << Narrow(mode);
+  }
 }
 
 // The modified time of every file below `dir`, with its bytes.
