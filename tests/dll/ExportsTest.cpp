@@ -119,6 +119,13 @@ TEST(WebStarts, SavedStartsAndTheirReplayOrder) {
   }
 }
 
+// The start's own messages are its plan's; the export adds its closing line.
+TEST(DlpStart, EndsWithItsClosingMessage) {
+  Scene scene;
+  EXPECT_EQ(scene.dll->DlpStart(nullptr, L"", L""), 1);
+  EXPECT_EQ(OrlixDouble::Messages().back(), L"Finished DLP FF extension operation.");
+}
+
 // A call that looks for Firefox creates a missing defaults folder, which shows whether a call looked.
 TEST(VersionAndCfg, ReportsTheLoaderFileAndTheCfgItNames) {
   RegistrySandbox registry;
@@ -130,6 +137,7 @@ TEST(VersionAndCfg, ReportsTheLoaderFileAndTheCfgItNames) {
   EXPECT_EQ(dll.GetFFVersionAndCfg(L"id", &loader, &cfg), 0);  // before PelorinInitialize
   EXPECT_EQ(loader + L"|" + cfg, L"untouched|untouched");
   dll.Initialize();
+  EXPECT_EQ(dll.GetFFVersionAndCfg(L"", &loader, &cfg), 0);
   std::filesystem::remove_all(firefox.file(L"defaults"));
   EXPECT_EQ(dll.GetFFVersionAndCfg(L"id", nullptr, nullptr), 1);
   EXPECT_FALSE(DirectoryExists(firefox.file(L"defaults")));
