@@ -100,7 +100,7 @@ TEST_F(Check, LoaderFilesInFirefoxsReadingOrder) {
   }
 }
 
-TEST_F(Check, RegistryPoliciesThatWinOverTheLocks) {
+TEST_F(Check, PoliciesThatWinOverTheLocks) {
   const std::wstring proxy = std::wstring(kFirefoxPolicyKey) + L"\\Proxy";
   const std::wstring certificates = std::wstring(kFirefoxPolicyKey) + L"\\Certificates";
   const struct {
@@ -123,6 +123,11 @@ TEST_F(Check, RegistryPoliciesThatWinOverTheLocks) {
   registry_.DeleteTree(kFirefoxPolicyKey);
   registry_.SetDword(certificates, L"ImportEnterpriseRoots", 0);
   EXPECT_EQ(Verdicts(), "security.enterprise_roots.enabled / policy-overrides");
+  // The same policies in the file beside Firefox.
+  registry_.DeleteTree(kFirefoxPolicyKey);
+  MakeDirectory(firefox_.file(L"distribution"));
+  WriteBytes(firefox_.file(L"distribution\\policies.json"), "{\"policies\": {\"Proxy\": {\"Mode\": \"none\"}}}");
+  EXPECT_EQ(Verdicts(), "network.proxy.type / policy-overrides");
 }
 
 TEST_F(Check, RegisteredInstalls) {
