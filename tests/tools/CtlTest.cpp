@@ -140,7 +140,11 @@ TEST_F(Ctl, DryRunShowsTheChangeAndWritesNothing) {
   EXPECT_EQ(json["planned_files"].Size() + json["planned_registry_values"].Size(), 0u);
   json = Json(Run(L"--json cleanup --only-proxy --dry-run").out);
   ASSERT_EQ(json["planned_files"].Size(), 1u);
-  EXPECT_EQ(std::string(json["planned_files"][0]["diff"][4].GetString()), "-" + kCfgProxyType);
+  std::string removed;
+  for (const auto& line : json["planned_files"][0]["diff"].GetArray()) {
+    if (line.GetString()[0] == '-' && line.GetString()[1] != '-') removed += line.GetString() + std::string("\n");
+  }
+  EXPECT_EQ(removed, "-" + kCfgProxyType + "\n-" + kCfgNoProxies + "\n");
 }
 
 // A file the library could not write is reported with its step and error

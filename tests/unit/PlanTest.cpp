@@ -105,6 +105,8 @@ TEST(WebStartPlan, AutoconfigFileByModeConfigurationAndProxy) {
       // Up to date only while the inline proxy is in force: asked by the
       // check, then by the edit; the same bytes are not a change.
       {Mode::kTovk, true, false, full, std::nullopt, {kProxyAsked, push, kProxyAsked, push_dlp}},
+      // The agent's configuration wants its scope lines as well.
+      {Mode::kTovk, true, true, "//\n" + kTovkLines + kProxy, full + kProxy, {push, kProxyAsked, push_dlp}},
       {Mode::kZarn, false, false, "//\n" + kTovkLines, "//\n" + kZarnLines, {}},
       // TOVK's lines are all there: the certificate locks of a ZARN start stay.
       {Mode::kTovk, false, false, "//\n" + kZarnLines, std::nullopt, {kSettingFlag}, true},
@@ -294,6 +296,7 @@ TEST(CleanupPlan, RecordedFileLosesTheLibrarysLines) {
   const std::string seven = kZarnLines + kScopes;
   const std::string bannerless = "lockPref(\"network.proxy.type\", 5);";
   const std::wstring unlocking = L"Unlocking only proxy settings.";
+  const std::string own = "lockPref(\"a\", 1); // Added by Corvane V2N";
   const struct {
     bool only_proxy;
     std::optional<std::string> before;  // nullopt: FFCFG names no file
@@ -305,7 +308,8 @@ TEST(CleanupPlan, RecordedFileLosesTheLibrarysLines) {
        "//\npref(\"a\", 1);\n\n" + seven + "/* " + kCfgNoProxies + " */ x();\n\n" + bannerless + "\n\n",
        "//\npref(\"a\", 1);\n" + bannerless + "\n",
        {}},
-      {false, "// Added by Corvane V2N\nx();", "//\n// Added by Corvane V2N\nx();\n", {}},
+      // The banner alone does not make a line the library's.
+      {false, "// Added by Corvane V2N\n" + own, "//\n// Added by Corvane V2N\n" + own + "\n", {}},
       {false, "//\r\nx();\r\n" + kCfgPkix + "\r\n", "//\n//\r\nx();\r\n", {}},
       {false, "", "//\n", {}},
       {false, "//\nx();\n" + kCfgPkix, "//\nx();\n", {}},  // a last line without its "\n"
