@@ -59,8 +59,14 @@ class Child : NoCopy {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-      throw std::runtime_error("cannot start the child");
+    // Wine has once refused a process start in a run, just after the
+    // Firefox test had stopped its service: the start is tried again
+    // before the test gives up.
+    for (int attempt = 1;
+         !CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+         ++attempt) {
+      if (attempt == 3) throw std::runtime_error("cannot start the child: error " + std::to_string(GetLastError()));
+      Sleep(500);
     }
     process_.reset(info.hProcess);
     const pelorin::unique_handle thread(info.hThread);
