@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
+#include <string>
 #include <utility>
 
 #include "Capture.h"
@@ -29,7 +31,13 @@ struct Soak : Scene {
     if (kind == 1) return dll->TovkStart(nullptr, L"", L"", 0) == 0;
     return dll->DlpStart(nullptr, L"", L"") == 1;
   }
-  std::atomic<int> wrong{0};
+  // The first answer a serial run could not give, for the failure message.
+  void Wrong(const std::string& what) {
+    const std::lock_guard<std::mutex> guard(mutex);
+    if (first_wrong.empty()) first_wrong = what;
+  }
+  std::mutex mutex;
+  std::string first_wrong;
   std::atomic<int> starters_done{0};
 };
 
@@ -40,7 +48,8 @@ TEST(Soak, StartsFromFourThreadsEndAsASerialRun) {
     auto starter = [](void* soak) -> DWORD {
       static std::atomic<int> next_kind{0};
       for (int i = 0; i < kStartsPerThread; ++i) {
-        if (!static_cast<Soak*>(soak)->Start(next_kind++ % 3)) ++static_cast<Soak*>(soak)->wrong;
+        const int kind = next_kind++ % 3;
+        if (!static_cast<Soak*>(soak)->Start(kind)) static_cast<Soak*>(soak)->Wrong("start " + std::to_string(kind));
       }
       ++static_cast<Soak*>(soak)->starters_done;
       return 0;
@@ -51,9 +60,11 @@ TEST(Soak, StartsFromFourThreadsEndAsASerialRun) {
       do {
         std::wstring loader_name;
         std::wstring cfg_name;
-        if (soak.dll->GetFFVersionAndCfg(L"id", &loader_name, &cfg_name) != 1 || loader_name != L"!.js") ++soak.wrong;
-        if (!cfg_name.empty() && cfg_name != L"cv_mozilla_V2N.cfg") ++soak.wrong;
-        if (soak.dll->InlineProxyEnabled() != 0) ++soak.wrong;
+        const int found = soak.dll->GetFFVersionAndCfg(L"id", &loader_name, &cfg_name);
+        if (found != 1 || loader_name != L"!.js" || (!cfg_name.empty() && cfg_name != L"cv_mozilla_V2N.cfg")) {
+          soak.Wrong("version query " + std::to_string(found) + " " + Narrow(loader_name) + " " + Narrow(cfg_name));
+        }
+        if (soak.dll->InlineProxyEnabled() != 0) soak.Wrong("inline proxy");
       } while (soak.starters_done < 4);
       return 0;
     };
@@ -67,7 +78,7 @@ TEST(Soak, StartsFromFourThreadsEndAsASerialRun) {
     }
     // A thread hung on the module lock must fail the test, not hang it.
     ASSERT_EQ(WaitForMultipleObjects(5, waited_for, TRUE, 60000), WAIT_OBJECT_0) << "deadlock or livelock";
-    EXPECT_EQ(soak.wrong, 0);
+    EXPECT_EQ(soak.first_wrong, "");
     EXPECT_EQ(out.Text(), "");
     concurrent = ReadBytes(soak.loader());
   }
@@ -95,13 +106,13 @@ TEST(Soak, CyclesGiveBackWhatTheyTake) {
   std::pair<long long, long long> before;
   for (int cycle = -30; cycle < 150; ++cycle) {
     if (cycle == 0) before = HandlesAndPrivateBytes();  // after a warm-up
-    if (!soak.Start((cycle + 30) % 3)) ++soak.wrong;
-    if (soak.dll->UninstallCleanUp(cycle % 2 == 0) != 0) ++soak.wrong;
-    if (cycle % 10 == 0 && soak.dll->Uninitialize() != 0) ++soak.wrong;
+    if (!soak.Start((cycle + 30) % 3)) soak.Wrong("start");
+    if (soak.dll->UninstallCleanUp(cycle % 2 == 0) != 0) soak.Wrong("cleanup");
+    if (cycle % 10 == 0 && soak.dll->Uninitialize() != 0) soak.Wrong("uninitialize");
     OrlixDouble::Clear();  // the recording double keeps every message
   }
   const std::pair<long long, long long> after = HandlesAndPrivateBytes();
-  EXPECT_EQ(soak.wrong, 0);
+  EXPECT_EQ(soak.first_wrong, "");
   EXPECT_LE(after.first - before.first, 4);
   EXPECT_LE(after.second - before.second, 1 << 20);
 }
