@@ -341,9 +341,9 @@ std::optional<std::string> TryReadFileContentW(const std::wstring& path) {
   return std::move(read.bytes);
 }
 
+// The suffix alone names no target's temporary file.
 bool IsTemporaryName(const std::wstring& name) {
-  const size_t suffix = std::size(kTemporarySuffix) - 1;
-  return name.size() > suffix && AsciiLower(name.substr(name.size() - suffix)) == kTemporarySuffix;
+  return name.size() > std::size(kTemporarySuffix) - 1 && EndsWithAsciiLower(name, kTemporarySuffix);
 }
 
 // Keyed as RemoveFor names a folder: up to and including its last separator.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace pelorin {
@@ -26,11 +27,22 @@ std::wstring Utf8ToWide(const std::string& utf8) {
   return std::wstring(buffer.data(), static_cast<size_t>(units));
 }
 
+namespace {
+
+wchar_t AsciiLowerOf(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+}  // namespace
+
 std::wstring AsciiLower(std::wstring text) {
-  for (wchar_t& c : text) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  }
+  for (wchar_t& c : text) c = AsciiLowerOf(c);
   return text;
+}
+
+bool EndsWithAsciiLower(std::wstring_view text, std::wstring_view lowered_suffix) {
+  if (text.size() < lowered_suffix.size()) return false;
+  const std::wstring_view end = text.substr(text.size() - lowered_suffix.size());
+  return std::equal(end.begin(), end.end(), lowered_suffix.begin(),
+                    [](wchar_t c, wchar_t lowered) { return AsciiLowerOf(c) == lowered; });
 }
 
 }  // namespace pelorin

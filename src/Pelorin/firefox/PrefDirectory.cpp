@@ -28,10 +28,7 @@ bool IsListedName(const std::wstring& lowered) {
 // Established with Firefox ESR: it reads every file whose name ends in
 // ".js" in any letter case (".hidden.js", "x.JS" and "a.js.js" too, not
 // "x.js.bak"), channel-prefs.js among them.
-bool IsReadByFirefox(const std::wstring& name) {
-  const size_t extension = std::size(kJsExtension) - 1;
-  return name.size() >= extension && AsciiLower(name.substr(name.size() - extension)) == kJsExtension;
-}
+bool IsReadByFirefox(const std::wstring& name) { return EndsWithAsciiLower(name, kJsExtension); }
 
 }  // namespace
 
