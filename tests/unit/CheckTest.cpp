@@ -88,7 +88,7 @@ TEST_F(Check, LoaderFilesInFirefoxsReadingOrder) {
     const wchar_t* file;
     std::string content, expected;
   } cases[] = {
-      {L"defaults\\pref\\!!.js", other, kAllTovk + " / loader-overridden,cfg-missing"},
+      {L"defaults\\pref\\!!.JS", other, kAllTovk + " / loader-overridden,cfg-missing"},
       {L"browser\\defaults\\preferences\\zz.js", other, kAllTovk + " / loader-overridden,cfg-missing"},
       {L"defaults\\pref\\!.js", PrefFilename("cv_mozilla_V2N.cfg"), kAllTovk + " / loader-obscure-value"},
   };
