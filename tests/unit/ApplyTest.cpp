@@ -102,7 +102,7 @@ TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
     g_refuse = row.key == kRefusing;
     SetImportSlot(__imp_RegSetValueExW, &OfferValue);
     StdoutCapture out;
-    pelorin::Apply(plan.changes, {});
+    pelorin::Apply(plan.changes, {}, {});
     SetImportSlot(__imp_RegSetValueExW, kSetValue);
     EXPECT_EQ(out.Text(), FailureLine(row.step, firefox.file(row.blocked), row.error));
     for (const std::wstring& file : {cfg, loader, prefs}) {

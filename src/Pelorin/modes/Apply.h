@@ -24,6 +24,6 @@ enum class FileOutcome {
 // knows the folders the operation listed already. Returns each file's
 // outcome, in the order of `changes.files`.
 std::vector<FileOutcome> Apply(const ChangeSet& changes, const std::vector<std::wstring>& read_paths,
-                               LeftoverRemover leftovers = LeftoverRemover());
+                               LeftoverRemover leftovers);
 
 }  // namespace pelorin
