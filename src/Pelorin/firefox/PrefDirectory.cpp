@@ -30,6 +30,11 @@ bool IsListedName(const std::wstring& lowered) {
 // "x.js.bak"), channel-prefs.js among them.
 bool IsReadByFirefox(const std::wstring& name) { return EndsWithAsciiLower(name, kJsExtension); }
 
+// The callers hold a folder with or without its last separator.
+std::wstring EverythingIn(const std::wstring& dir) {
+  return dir + (!dir.empty() && dir.back() == L'\\' ? L"*" : L"\\*");
+}
+
 }  // namespace
 
 bool ListPrefJsFiles(const std::wstring& dir, PrefNameSet& names) {
@@ -37,7 +42,7 @@ bool ListPrefJsFiles(const std::wstring& dir, PrefNameSet& names) {
   names.clear();
   bool leftovers = false;
   WIN32_FIND_DATAW entry;
-  unique_find search(FindFirstFileW((dir + L"\\*").c_str(), &entry));
+  unique_find search(FindFirstFileW(EverythingIn(dir).c_str(), &entry));
   if (!search) return false;
   do {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
@@ -51,7 +56,7 @@ bool ListPrefJsFiles(const std::wstring& dir, PrefNameSet& names) {
 std::vector<std::wstring> ListPrefFilesInReadingOrder(const std::wstring& dir) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW entry;
-  unique_find search(FindFirstFileW((dir + L"\\*").c_str(), &entry));
+  unique_find search(FindFirstFileW(EverythingIn(dir).c_str(), &entry));
   if (!search) return names;
   do {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsReadByFirefox(entry.cFileName)) {
