@@ -12,11 +12,13 @@
 #include "ImportSlot.h"
 #include "Sandboxes.h"
 #include "modes/Apply.h"
+#include "modes/Operations.h"
 #include "modes/Plans.h"
 
 using namespace testing_support;
-// The library is linked into this executable: its calls go through this slot.
+// The library is linked into this executable: its calls go through these slots.
 extern "C" decltype(&RegSetValueExW) __imp_RegSetValueExW;
+extern "C" decltype(&FindFirstFileW) __imp_FindFirstFileW;
 
 namespace {
 
@@ -127,6 +129,30 @@ TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
     pelorin::unique_hkey key;
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS,
               row.key != kMissing);
+  }
+}
+
+std::vector<std::wstring> g_listed;
+const auto kFindFirst = __imp_FindFirstFileW;
+HANDLE WINAPI ListFolder(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
+  g_listed.push_back(pattern);
+  return kFindFirst(pattern, data);
+}
+
+// Under Wine every listing reads the whole folder. The one that finds the
+// *.js files also tells whether a killed write left a temporary file there,
+// so the removal of leftovers lists only the autoconfig file's folder.
+TEST(Apply, EachFolderIsListedOnce) {
+  for (const bool dlp : {false, true}) {
+    RegistrySandbox registry;
+    FirefoxInstall firefox;
+    firefox.Register(registry);
+    g_listed.clear();
+    SetImportSlot(__imp_FindFirstFileW, &ListFolder);
+    dlp ? pelorin::StartDlp(L"", L"") : pelorin::StartWeb(pelorin::Mode::kZarn, {}, L"", L"", false);
+    SetImportSlot(__imp_FindFirstFileW, kFindFirst);
+    EXPECT_EQ(g_listed, (std::vector<std::wstring>{firefox.pref_dir() + L"\\*", firefox.dir() + L"\\*.pelorin-tmp"}))
+        << dlp;
   }
 }
 
