@@ -172,7 +172,7 @@ TEST_F(Check, LinksAndNamesThatAreNotPlain) {
   } rows[] = {
       {"cv_mozilla_V2N.cfg", L"cv_mozilla_V2N.cfg", " / file-is-link cv_mozilla_V2N.cfg"},
       {"cv_mozilla_V2N.cfg", L"defaults\\pref\\!.js", " / file-is-link defaults\\pref\\!.js"},
-      {"sub\\x.cfg", nullptr, not_plain},
+      {"sub/x.cfg", nullptr, not_plain},
       {"..\\\\cv_mozilla_V2N.cfg", nullptr, not_plain},  // a backslash escape
   };
   for (const auto& row : rows) {

@@ -11,6 +11,7 @@
 #include "check/FolderAccess.h"
 #include "check/OtherInstalls.h"
 #include "check/Policies.h"
+#include "check/PrefFile.h"
 #include "files/FileContent.h"
 #include "files/Lines.h"
 #include "files/TextConversion.h"
@@ -73,6 +74,34 @@ std::optional<Mode> RecognizeMode(const LineList& lines) {
   return std::nullopt;
 }
 
+// One loader preference as the preference files leave it. Established with
+// Firefox ESR: a default is not changed once locked; a value of another
+// type than the preference has is dropped (general.config.obscure_value is
+// a number, so "0" in quotes leaves it at 13); and a user_pref line in these
+// files puts no autoconfig file in force (one naming the file even stops
+// Firefox at start).
+struct StoredPref {
+  std::optional<PrefValue::Kind> kind;
+  std::optional<PrefValue> value;
+  bool locked = false;
+  bool escaped = false;
+  std::wstring file;
+
+  // Whether the statement's value is now in force.
+  bool Apply(const PrefFileStatement& statement, const std::wstring& path) {
+    if (statement.user || (kind && *kind != statement.value.kind)) return false;
+    kind = statement.value.kind;
+    const bool applied = !locked;
+    if (applied) {
+      value = statement.value;
+      file = path;
+      escaped = statement.escaped;
+    }
+    if (statement.locked) locked = true;
+    return applied;
+  }
+};
+
 // What the preference files leave in the two loader preferences.
 struct LoaderPrefs {
   std::optional<std::string> filename;
@@ -86,33 +115,36 @@ struct LoaderPrefs {
 
 // Established with Firefox ESR: defaults\pref is read first, then
 // browser\defaults\preferences, each in its reading order, and a later
-// file's value replaces an earlier one's. A statement cut off ends its file
-// without blocking Firefox, which the reader matches by skipping lines it
-// cannot parse.
+// file's value replaces an earlier one's.
 LoaderPrefs ReadLoaderPrefs(const std::wstring& install_dir, const std::wstring& expected_name) {
   const std::string filename_pref = QuotedName(kMarkerFilename);
   const std::string obscure_pref = QuotedName(kMarkerObscureValue);
+  StoredPref filename;
+  StoredPref obscure;
+  obscure.kind = PrefValue::Kind::kNumber;
   LoaderPrefs prefs;
   for (const wchar_t* folder : {L"\\defaults\\pref", L"\\browser\\defaults\\preferences"}) {
     const std::wstring dir = install_dir + folder;
     for (const std::wstring& name : ListPrefFilesInReadingOrder(dir)) {
       const std::wstring path = dir + L"\\" + name;
-      const std::string content = ReadFileContentW(path);
-      for (Line line : SplitLines(content)) {
-        std::optional<Statement> statement = ParseStatement(line);
-        if (!statement || statement->function != "pref" || !statement->value) continue;
-        if (statement->name == filename_pref && statement->value->kind == PrefValue::Kind::kString) {
-          prefs.filename = statement->value->text;
-          prefs.filename_escaped = statement->escaped;
-          prefs.filename_file = path;
-          if (SamePath(Utf8ToWide(prefs.filename.value()), expected_name)) prefs.named_expected = path;
-        } else if (statement->name == obscure_pref) {
-          prefs.obscure = statement->value->text;
-          prefs.obscure_file = path;
-          if (prefs.obscure == kObscurePlain) prefs.set_plain = path;
+      for (const PrefFileStatement& statement : ParsePrefFile(ReadFileContentW(path))) {
+        if (statement.name == filename_pref) {
+          if (filename.Apply(statement, path) && SamePath(Utf8ToWide(statement.value.text), expected_name))
+            prefs.named_expected = path;
+        } else if (statement.name == obscure_pref) {
+          if (obscure.Apply(statement, path) && statement.value.text == kObscurePlain) prefs.set_plain = path;
         }
       }
     }
+  }
+  if (filename.value && filename.kind == PrefValue::Kind::kString) {
+    prefs.filename = filename.value->text;
+    prefs.filename_escaped = filename.escaped;
+    prefs.filename_file = filename.file;
+  }
+  if (obscure.value) {
+    prefs.obscure = obscure.value->text;
+    prefs.obscure_file = obscure.file;
   }
   return prefs;
 }
@@ -196,7 +228,7 @@ class Checker {
       }
     }
     if (!result_.mode) {
-      result_.mode = RecognizeMode(SplitLines(agent_content_));
+      result_.mode = RecognizeMode(SplitScriptLines(agent_content_));
       result_.mode_from_file = result_.mode.has_value();
     }
     if (!result_.mode) {
@@ -210,7 +242,7 @@ class Checker {
         const Statement statement = ParseStatement(constant).value();
         result_.prefs.push_back({statement.name, *statement.value, statement.function == "lockPref", false});
       }
-      if (loaded) CheckPrefs(SplitLines(firefox_content_), constants);
+      if (loaded) CheckPrefs(SplitScriptLines(firefox_content_), constants);
       if (installed) CheckPolicies();
     }
     for (Finding& finding : FindOtherInstalls(result_.install_dir)) result_.findings.push_back(std::move(finding));
@@ -311,7 +343,7 @@ class Checker {
     const std::string& content = firefox_content_;
     // Established with Firefox ESR: a statement cut short (a syntax error,
     // or a call cut to an unknown name) leaves Firefox blocked at start.
-    if (!content.empty() && content.back() != '\n' && !IsCompleteLine(content.substr(content.rfind('\n') + 1))) {
+    if (!content.empty() && !IsCompleteLine(SplitScriptLines(content).back())) {
       Add("cfg-cut-off", result_.autoconfig_file,
           "Its last line is cut off, so Firefox stops at start with an autoconfig error: run the mode's start "
           "again.");

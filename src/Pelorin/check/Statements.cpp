@@ -91,6 +91,19 @@ std::string ValueText(const PrefValue& value) {
   return "\"" + value.text + "\"";
 }
 
+std::vector<std::string_view> SplitScriptLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  if (text.empty()) return lines;
+  size_t start = 0;
+  for (size_t end = text.find_first_of("\r\n"); end != std::string_view::npos;
+       end = text.find_first_of("\r\n", start)) {
+    lines.push_back(text.substr(start, end - start));
+    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
 std::string_view TrimLine(std::string_view line) {
   const size_t first = line.find_first_not_of(" \t\r");
   if (first == std::string_view::npos) return std::string_view();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelorin {
 
@@ -36,6 +37,11 @@ std::optional<Statement> ParseStatement(std::string_view line);
 
 // A statement, a comment or nothing: a line Firefox can read to its end.
 bool IsCompleteLine(std::string_view line);
+
+// The lines of an autoconfig file as JavaScript cuts them: on "\r\n", "\n"
+// or a lone "\r" (established with Firefox ESR, which skips the first line
+// of a file whose lines end in "\r" alone as well).
+std::vector<std::string_view> SplitScriptLines(std::string_view text);
 
 // The line without the "\r" of a CRLF file and without surrounding blanks.
 std::string_view TrimLine(std::string_view line);
