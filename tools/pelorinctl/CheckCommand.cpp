@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "Commands.h"
+#include "Compliance.h"
 #include "Console.h"
 #include "tool/Tool.h"
 
@@ -64,9 +65,18 @@ Outcome RunCheck(const Options& options) {
   }
   report.push_back({"findings", "Findings", Value::List(findings)});
   report.push_back({"locked", "Firefox starts locked", Value::Bool(result.AllHold())});
-  if (!result.AllHold()) {
+
+  const std::vector<Setting> settings = ComplianceSettings(result);
+  if (options.record) RecordCompliance(settings);
+  // Fleet tools read a non-zero exit as a failed script, not as a finding.
+  if (options.format == "intune") {
+    outcome.printed = IntuneLine(settings);
+  } else if (options.format == "configmgr") {
+    outcome.printed = ConfigMgrLine(result);
+  } else if (!result.AllHold()) {
     outcome.failure = std::to_string(result.findings.size()) + " finding(s) stand in the way of the mode's locks";
   }
+  if (options.format == "summary") outcome.printed = SummaryLine(result);
   return outcome;
 }
 

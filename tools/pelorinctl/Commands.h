@@ -22,6 +22,8 @@ struct Options {
   bool uninitialize = false;
   bool only_proxy = false;
   bool dry_run = false;
+  std::string format;   // check: text, json, intune, configmgr or summary
+  bool record = false;  // check: mirror the verdict in the registry
 };
 
 struct Outcome {
@@ -29,6 +31,7 @@ struct Outcome {
   std::string failure;           // empty on success
   std::string library_output;    // what the library printed, for standard error
   std::vector<std::string> log;  // a dry run's log records, as it would write them
+  std::string printed;           // what a fleet format prints instead of the report
 };
 
 Outcome RunStatus(Library& library);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "Compliance.h"
 #include "Console.h"
 #include "Library.h"
 #include "LogTail.h"
@@ -28,6 +29,8 @@ struct Command {
   bool json = false;
   bool verbose = false;
   bool version = false;
+  bool intune_rules = false;
+  std::string more_info_url = "https://www.tervia.com/agent/firefox-compliance";
 };
 
 void Define(CLI::App& app, Command& command) {
@@ -75,6 +78,18 @@ void Define(CLI::App& app, Command& command) {
                                      "failed");
   command.check->add_option("--mode", command.mode, "zarn, tovk or dlp (default: read from the autoconfig file)")
       ->transform(mode_names);
+  command.check
+      ->add_option("--format", command.options.format,
+                   "text (default), json, intune (one line of JSON, exit status 0 whenever the check ran), "
+                   "configmgr (Compliant or NonCompliant: codes, exit status 0 whenever the check ran) or summary "
+                   "(one line naming every finding code)")
+      ->check(CLI::IsMember({"text", "json", "intune", "configmgr", "summary"}));
+  command.check->add_flag("--record", command.options.record,
+                          "also write the verdict's settings under "
+                          "HKLM\\SOFTWARE\\Tervia\\Agent\\Compliance\\Firefox; exit status 2 when it cannot");
+  auto* rules = command.check->add_flag("--intune-rules", command.intune_rules,
+                                        "print Intune's compliance rules file for --format intune, and check nothing");
+  command.check->add_option("--more-info-url", command.more_info_url, "the rules' MoreInfoUrl")->needs(rules);
 }
 
 int RunCommand(Command& command) {
@@ -85,6 +100,10 @@ int RunCommand(Command& command) {
 
   Outcome outcome;
   std::vector<std::string> records;
+  if (command.check->parsed() && command.intune_rules) {
+    WriteOut(IntuneRules(command.more_info_url));
+    return kExitSuccess;
+  }
   if (command.check->parsed()) {
     outcome = RunCheck(options);
   } else if (options.dry_run) {
@@ -106,7 +125,12 @@ int RunCommand(Command& command) {
     outcome.library_output = printed.Take() + outcome.library_output;
   }
   if (command.verbose) outcome.report.push_back({"log", "Log records", Value::Strings(records)});
-  WriteOut(command.json ? RenderJson(outcome.report) : RenderText(outcome.report));
+  if (!outcome.printed.empty()) {
+    WriteOut(outcome.printed);
+  } else {
+    const bool json = command.json || options.format == "json";
+    WriteOut(json ? RenderJson(outcome.report) : RenderText(outcome.report));
+  }
   WriteErr(outcome.library_output);
   if (outcome.failure.empty()) return kExitSuccess;
   WriteErr("pelorinctl: " + outcome.failure + "\n");
