@@ -133,7 +133,8 @@ int RunCommand(Command& command) {
   }
   WriteErr(outcome.library_output);
   if (outcome.failure.empty()) return kExitSuccess;
-  WriteErr("pelorinctl: " + outcome.failure + "\n");
+  // A one-line format already says it, and a reader may take both streams.
+  if (outcome.printed.empty()) WriteErr("pelorinctl: " + outcome.failure + "\n");
   return kExitFailure;
 }
 
