@@ -11,6 +11,7 @@
 #include "Sandboxes.h"
 #include "check/Check.h"
 #include "check/FolderAccess.h"
+#include "files/TextConversion.h"
 
 using namespace testing_support;
 namespace {
@@ -187,6 +188,51 @@ TEST_F(Check, LinksAndNamesThatAreNotPlain) {
                   Narrow(finding.subject.substr(firefox_.dir().size() + 1));
     }
     EXPECT_EQ(Verdicts().substr(0, Verdicts().find(" / ")) + " / " + findings, row.expected);
+  }
+}
+
+// What an attacker or a broken tool may leave in the files and the policy
+// key the check reads gives an answer, never a crash or a hang: nesting
+// deeper than any stack, huge lines, NUL bytes and random bytes.
+TEST_F(Check, HostileInputGivesAnAnswer) {
+  const std::string deep = std::string(200000, '[') + std::string(200000, ']');
+  std::string noise(1 << 16, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+  const std::string none = "\"Proxy\": {\"Mode\": \"none\"}";
+  const struct {
+    const wchar_t* file;  // below Firefox's folder; null: the registry's Preferences policy
+    std::string bytes, expected;
+  } rows[] = {
+      {L"distribution\\policies.json", "{\"policies\": {" + none + ", \"x\": " + deep + "}}",
+       "network.proxy.type / policy-overrides"},
+      {L"distribution\\policies.json", "{\"policies\": " + deep.substr(0, 200000), " / "},
+      {L"distribution\\policies.json", noise, " / "},
+      {L"distribution\\policies.json", "{\"policies\": {" + none + "}}" + std::string(1 << 22, ' '),
+       "network.proxy.type / policy-overrides"},
+      {nullptr, "{\"network.proxy.type\": {\"Value\": 1, \"x\": " + deep + "}}",
+       "network.proxy.type / policy-overrides"},
+      {nullptr, deep.substr(0, 200000), " / "},
+      {L"cv_mozilla_V2N.cfg", "//\n" + kTovkLines + "// " + std::string(1 << 22, 'x') + "\n", " / "},
+      {L"cv_mozilla_V2N.cfg", "//\n" + kTovkLines + noise + "\n//\n", ""},
+      {L"defaults\\pref\\!.js", kV2nLoader + std::string(1 << 22, '/') + "\n", " / "},
+      {L"defaults\\pref\\!.js", noise + ";" + kV2nLoader, " / "},
+  };
+  MakeDirectory(firefox_.file(L"distribution"));
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << "row " << &row - rows);
+    registry_.DeleteTree(kFirefoxPolicyKey);
+    DeleteFileW(firefox_.file(L"distribution\\policies.json").c_str());
+    WriteBytes(firefox_.pref(L"!.js"), kV2nLoader);
+    WriteBytes(firefox_.file(L"cv_mozilla_V2N.cfg"), "//\n" + kTovkLines);
+    if (row.file == nullptr) {
+      registry_.SetString(kFirefoxPolicyKey, L"Preferences", pelorin::Utf8ToWide(row.bytes));
+    } else {
+      WriteBytes(firefox_.file(row.file), row.bytes);
+    }
+    const std::string verdicts = Verdicts();
+    if (!row.expected.empty()) {
+      EXPECT_EQ(verdicts, row.expected);
+    }
   }
 }
 

@@ -136,9 +136,12 @@ void KeyToJson(HKEY key, Json& object, Allocator& allocator) {
         if (unit == L'\0') unit = L'\n';
       }
       const std::string utf8 = WideToUtf8(text.substr(0, text.find_last_not_of(L'\n') + 1));
+      // Parsed into the key's own pool and moved, not copied: a copy recurses
+      // once per level of nesting, and a policy value may nest deeper than
+      // any stack.
       rapidjson::Document parsed(&allocator);
       if (!parsed.Parse<rapidjson::kParseIterativeFlag>(utf8.c_str()).HasParseError() && parsed.IsObject()) {
-        object.AddMember(member_name, Json(parsed, allocator), allocator);
+        object.AddMember(member_name, parsed.Move(), allocator);
       } else {
         object.AddMember(member_name, Json(utf8.c_str(), allocator), allocator);
       }
