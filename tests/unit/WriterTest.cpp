@@ -7,6 +7,7 @@
 // a brief hold is ridden out.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <thread>
 
 #include "Capture.h"
@@ -175,6 +176,44 @@ TEST(Writer, ReparsePointsAreRefused) {
   const pelorin::FolderCheck folder = pelorin::CheckFolder(dir.path());
   EXPECT_STREQ(folder.step, "FolderReparsePoint");
   EXPECT_EQ(folder.error, ERROR_CANT_ACCESS_FILE);
+}
+
+// Random runs of kept and added lines, of every size around the writer's
+// 64 KiB chunk and in any order of the old file: the file written holds
+// exactly the lines in the order given, each ended by "\n".
+TEST(Writer, PiecesOfEverySizeAndOrderArriveAsPlanned) {
+  const unsigned seed = std::random_device()();
+  SCOPED_TRACE(testing::Message() << "seed " << seed);
+  std::mt19937 random(seed);
+  const size_t sizes[] = {0, 1, 7, 4095, 65535, 65536, 65537, 100000, 200000};
+  auto size = [&] { return sizes[random() % std::size(sizes)] + random() % 3; };
+  TempDir dir;
+  for (int round = 0; round < 12; ++round) {
+    std::string old;
+    std::vector<std::pair<size_t, size_t>> lines;  // offset and length in `old`
+    for (int line = 0; line < 8; ++line) {
+      lines.emplace_back(old.size(), size());
+      old += std::string(lines.back().second, static_cast<char>('a' + line)) + "\n";
+    }
+    std::shuffle(lines.begin(), lines.end(), random);
+    pelorin::ContentBuilder builder(old);
+    std::string expected;
+    for (const auto& [offset, length] : lines) {
+      if (random() % 3 == 0) {
+        const std::string line(size(), static_cast<char>('A' + random() % 26));
+        builder.AddOwned(line);
+        expected += line + "\n";
+      }
+      if (random() % 4 != 0) {
+        builder.Keep(std::string_view(old).substr(offset, length));
+        expected += old.substr(offset, length) + "\n";
+      }
+    }
+    const std::wstring target = dir / (L"f" + std::to_wstring(round) + L".cfg");
+    WriteBytes(target, old);
+    ASSERT_TRUE(pelorin::SetFileContentW(target, builder.Take(), pelorin::ReadWholeFile(target)));
+    ASSERT_EQ(ReadBytes(target), expected) << "round " << round;
+  }
 }
 
 }  // namespace
