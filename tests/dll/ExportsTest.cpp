@@ -73,17 +73,26 @@ TEST(WebStarts, WithoutFirefoxTheStartsOnlyLog) {
   }
 }
 
-TEST(WebStarts, ReplayFlagRewritesOnlyTheLoaderAndUnloadRunsNothing) {
+// The host's path: PelorinUninitialize replays each saved proxy-connect
+// start with the replay flag. It brings back the loader and strips a stale
+// loader line elsewhere, but leaves the autoconfig file as it finds it, even
+// gone; it saves the start again. A direct-connect start is never saved, and
+// unloading releases the saved starts unrun.
+TEST(WebStarts, UnloadReplayBringsBackTheLoaderOnly) {
   Scene scene;
-  WriteBytes(scene.firefox.pref(L"!.js"), "pref(\"a\", 1);\n");
-  EXPECT_EQ(scene.dll->ZarnStart(nullptr, L"", L"", 1), 0);
-  EXPECT_EQ(scene.dll->TovkStart(nullptr, L"", L"", 1), 0);
-  EXPECT_EQ(ReadBytes(scene.firefox.pref(L"!.js")), "pref(\"a\", 1);\n" + kV2nLoader);
-  EXPECT_EQ(OrlixDouble::Messages(), Messages{kFinished});
+  EXPECT_EQ(scene.dll->ZarnStart(nullptr, L"", L"z.cfg", 0), 0);
+  EXPECT_EQ(scene.dll->TovkStart(nullptr, L"", L"", 0), 0);
+  WriteBytes(scene.loader(), "pref(\"a\", 1);\n");
+  WriteBytes(scene.firefox.pref(L"zz.js"), PrefFilename("elsewhere.cfg") + "\n");
+  DeleteFileW(scene.cfg().c_str());
+  EXPECT_EQ(Replays(scene), 1);
+  EXPECT_EQ(ReadBytes(scene.loader()), "pref(\"a\", 1);\n" + kV2nLoader);
+  EXPECT_EQ(ReadBytes(scene.firefox.pref(L"zz.js")), "");
   EXPECT_FALSE(FileExists(scene.cfg()));
-  WriteBytes(scene.firefox.pref(L"!.js"), "pref(\"a\", 1);\n");
-  scene.dll.reset();  // unloading releases the saved start unrun
-  EXPECT_EQ(ReadBytes(scene.firefox.pref(L"!.js")), "pref(\"a\", 1);\n");
+  EXPECT_EQ(Replays(scene), 1);
+  WriteBytes(scene.loader(), "pref(\"a\", 1);\n");
+  scene.dll.reset();
+  EXPECT_EQ(ReadBytes(scene.loader()), "pref(\"a\", 1);\n");
 }
 
 // Equal starts are saved once and each replay saves its start again; replays run in ordinal order of the names,
