@@ -1,5 +1,8 @@
 #include "check/Check.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <windows.h>
 // After windows.h, which they need.
 #include <aclapi.h>
@@ -349,7 +352,27 @@ class Checker {
           "again.");
       return false;
     }
-    return true;
+    return !CallsAnUndefinedFunction();
+  }
+
+  // Established with Firefox ESR: the autoconfig sandbox defines pref,
+  // defaultPref, lockPref, unlockPref, clearPref and a few readers, but not
+  // the preference files' user_pref or sticky_pref; calling any other name
+  // stops Firefox at start with an autoconfig error.
+  bool CallsAnUndefinedFunction() {
+    static const char* const kDefined[] = {"pref",      "defaultPref", "lockPref", "unlockPref",
+                                           "clearPref", "getPref",     "getenv",   "displayError"};
+    const LineList lines = SplitScriptLines(firefox_content_);
+    for (size_t index = 1; index < lines.size(); ++index) {
+      const std::optional<Statement> statement = ParseStatement(lines[index]);
+      if (!statement || std::find(std::begin(kDefined), std::end(kDefined), statement->function) != std::end(kDefined))
+        continue;
+      Add("cfg-undefined-call", result_.autoconfig_file,
+          "Line " + std::to_string(index + 1) + " calls " + statement->function +
+              ", which autoconfig does not define, so Firefox stops at start with an autoconfig error: remove it.");
+      return true;
+    }
+    return false;
   }
 
   void CheckPrefs(const LineList& lines, const std::vector<std::string_view>& constants) {

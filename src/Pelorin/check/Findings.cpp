@@ -29,6 +29,9 @@ const FindingKind kFindingKinds[] = {
     {"cfg-cut-off",
      "The autoconfig file's last line is cut off, so Firefox stops at start with an autoconfig error: run the "
      "mode's start again."},
+    {"cfg-undefined-call",
+     "The autoconfig file calls a function autoconfig does not define, so Firefox stops at start with an autoconfig "
+     "error: remove that line."},
     {"cfg-line-missing", "The autoconfig file lacks one of the mode's lines: run the mode's start again."},
     {"cfg-foreign-line",
      "A line after the agent's in the autoconfig file changes one of the agent's preferences: remove it."},
