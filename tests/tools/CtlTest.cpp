@@ -176,3 +176,64 @@ TEST_F(Ctl, AFailedWriteIsReportedAndTheRecordsStay) {
   EXPECT_EQ(Run(L"cleanup").exit_code, 0);
   EXPECT_EQ(ReadBytes(firefox.file(L"a.cfg")), "//\n");
 }
+
+// "name: kind" of each file a run changed, named below Firefox's folder.
+std::string ChangedFiles(const rapidjson::Document& json, const FirefoxInstall& firefox) {
+  std::string changed;
+  for (const auto& file : json["changed_files"].GetObject()) {
+    changed += std::string(file.name.GetString()).substr(Narrow(firefox.dir()).size() + 1) + ": " +
+               file.value.GetString() + "\n";
+  }
+  return changed;
+}
+
+// Ordinary names as option values, and each kind of change a start and a
+// cleanup make, as the report names them.
+TEST_F(Ctl, NamesAndChangesAsReported) {
+  const struct {
+    const wchar_t* args;
+    const wchar_t* leftover;  // a killed write's temporary file, there before the run
+    std::string changed;
+  } rows[] = {
+      {L"start tovk --cfg my-file.cfg", nullptr, "defaults\\pref\\!.js: created\nmy-file.cfg: created\n"},
+      {L"start tovk --cfg \"a b.cfg\"", nullptr, "a b.cfg: created\ndefaults\\pref\\!.js: modified\n"},
+      {L"start zarn --cfg=-dash.cfg --loader D\u00e9j\u00e0.js", L"defaults\\pref\\D\u00e9j\u00e0.js.pelorin-tmp",
+       "-dash.cfg: created\ndefaults\\pref\\!.js: modified\ndefaults\\pref\\D\xC3\xA9j\xC3\xA0.js: created\n"
+       "defaults\\pref\\D\xC3\xA9j\xC3\xA0.js.pelorin-tmp: deleted\n"},
+      {L"cleanup", nullptr, "-dash.cfg: modified\n"},
+      {L"cleanup", nullptr, ""},
+  };
+  FirefoxInstall firefox;
+  firefox.Register(registry_);
+  AgentInstall agent(registry_);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(Narrow(row.args));
+    if (row.leftover != nullptr) WriteBytes(firefox.file(row.leftover), "half");
+    const CtlRun run = Run(std::wstring(L"--json ") + row.args);
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(ChangedFiles(Json(run.out), firefox), row.changed);
+  }
+}
+
+// A file the start cannot write, held by another program without sharing,
+// is planned as not written, with the very step and error the start then
+// reports (a linked one: LinkCtlTest).
+TEST_F(Ctl, TheDryRunFailsWhereTheStartFails) {
+  for (const wchar_t* name : {L"cv_mozilla_V2N.cfg", L"defaults\\pref\\!.js"}) {
+    SCOPED_TRACE(Narrow(name));
+    FirefoxInstall firefox;
+    firefox.Register(registry_);
+    const std::wstring path = firefox.file(name);
+    WriteBytes(path, "// mine\n");
+    const pelorin::unique_file held(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string planned;
+    for (const auto& file : Json(Run(L"--json start tovk --dry-run").out)["planned_files"].GetArray()) {
+      if (file["path"].GetString() == Narrow(path)) planned = file["action"].GetString();
+    }
+    const rapidjson::Document json = Json(Run(L"--json start tovk").out);
+    ASSERT_EQ(json["failed_files"].Size(), 1u);
+    const auto& failed = json["failed_files"][0];
+    EXPECT_EQ(planned, std::string("not written: ") + failed["step"].GetString() + " failed with error " +
+                           std::to_string(failed["error"].GetInt()));
+  }
+}

@@ -44,9 +44,16 @@ void Define(CLI::App& app, Command& command) {
   for (const pelorin::ModeRow* row = pelorin::ModesBegin(); row != pelorin::ModesEnd(); ++row)
     names.push_back(row->name);
   const auto mode_names = CLI::IsMember(names, CLI::ignore_case);
-  // CLI11 takes the next argument as the value even when it is an option.
+  // CLI11 takes the next argument as the value even when it is one of the
+  // tool's options; any other name, "-x.cfg" too, is a file name.
   const auto file_name = CLI::Validator(
-      [](const std::string& name) { return name.rfind('-', 0) == 0 ? "a file name, not an option, is needed" : ""; },
+      [&app](const std::string& name) {
+        const std::string option = name.substr(0, name.find('='));
+        bool known = name.rfind('-', 0) == 0 && app.get_option_no_throw(option) != nullptr;
+        for (const CLI::App* command : app.get_subcommands([](CLI::App*) { return true; }))
+          known = known || (name.rfind('-', 0) == 0 && command->get_option_no_throw(option) != nullptr);
+        return known ? "a file name, not an option, is needed" : "";
+      },
       "NAME");
 
   command.status = app.add_subcommand("status",
