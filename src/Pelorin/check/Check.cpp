@@ -87,7 +87,6 @@ struct StoredPref {
   std::optional<PrefValue::Kind> kind;
   std::optional<PrefValue> value;
   bool locked = false;
-  bool escaped = false;
   std::wstring file;
 
   // Whether the statement's value is now in force.
@@ -98,7 +97,6 @@ struct StoredPref {
     if (applied) {
       value = statement.value;
       file = path;
-      escaped = statement.escaped;
     }
     if (statement.locked) locked = true;
     return applied;
@@ -108,7 +106,6 @@ struct StoredPref {
 // What the preference files leave in the two loader preferences.
 struct LoaderPrefs {
   std::optional<std::string> filename;
-  bool filename_escaped = false;
   std::wstring filename_file;
   std::string obscure = kObscureDefault;
   std::wstring obscure_file;
@@ -142,7 +139,6 @@ LoaderPrefs ReadLoaderPrefs(const std::wstring& install_dir, const std::wstring&
   }
   if (filename.value && filename.kind == PrefValue::Kind::kString) {
     prefs.filename = filename.value->text;
-    prefs.filename_escaped = filename.escaped;
     prefs.filename_file = filename.file;
   }
   if (obscure.value) {
@@ -167,28 +163,33 @@ struct Simulation {
   std::optional<PrefValue> Reported() const { return locked || !user_value ? default_value : user_value; }
 };
 
+// Whether the statement changed the preference.
+bool RunStatement(const Statement& statement, Simulation& result) {
+  const std::string& function = statement.function;
+  if (function == "lockPref" && statement.value) {
+    result.default_value = statement.value;
+    result.locked = true;
+  } else if (function == "defaultPref" && statement.value) {
+    if (!result.locked) result.default_value = statement.value;
+  } else if (function == "pref" && statement.value) {
+    result.user_value = statement.value;
+  } else if (function == "clearPref") {
+    result.user_value.reset();
+  } else if (function == "unlockPref") {
+    result.locked = false;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 Simulation Simulate(const LineList& lines, const PrefVerdict& pref, std::string_view constant) {
   Simulation result;
   for (size_t index = 1; index < lines.size(); ++index) {
     if (TrimLine(lines[index]) == constant) result.library_line = true;
-    std::optional<Statement> statement = ParseStatement(lines[index]);
-    if (!statement || statement->name != pref.name) continue;
-    const std::string& function = statement->function;
-    if (function == "lockPref" && statement->value) {
-      result.default_value = statement->value;
-      result.locked = true;
-    } else if (function == "defaultPref" && statement->value) {
-      if (!result.locked) result.default_value = statement->value;
-    } else if (function == "pref" && statement->value) {
-      result.user_value = statement->value;
-    } else if (function == "clearPref") {
-      result.user_value.reset();
-    } else if (function == "unlockPref") {
-      result.locked = false;
-    } else {
-      continue;
+    for (const Statement& statement : ParseStatements(lines[index]).value_or(std::vector<Statement>())) {
+      if (statement.name == pref.name && RunStatement(statement, result)) result.last_change = index;
     }
-    result.last_change = index;
   }
   return result;
 }
@@ -284,9 +285,8 @@ class Checker {
     result_.autoconfig_file = prefs.filename ? install + L"\\" + Utf8ToWide(*prefs.filename) : expected;
     bool loaded = prefs.filename.has_value();
 
-    const char* fault = prefs.filename_escaped ? "holds a backslash, which Firefox reads as an escape"
-                        : prefs.filename       ? NameFault(Utf8ToWide(*prefs.filename))
-                                               : nullptr;
+    // The name as Firefox resolved its escapes.
+    const char* fault = prefs.filename ? NameFault(Utf8ToWide(*prefs.filename)) : nullptr;
     if (fault != nullptr) {
       plain_name_ = false;
       loaded = false;
@@ -364,13 +364,14 @@ class Checker {
                                            "clearPref", "getPref",     "getenv",   "displayError"};
     const LineList lines = SplitScriptLines(firefox_content_);
     for (size_t index = 1; index < lines.size(); ++index) {
-      const std::optional<Statement> statement = ParseStatement(lines[index]);
-      if (!statement || std::find(std::begin(kDefined), std::end(kDefined), statement->function) != std::end(kDefined))
-        continue;
-      Add("cfg-undefined-call", result_.autoconfig_file,
-          "Line " + std::to_string(index + 1) + " calls " + statement->function +
-              ", which autoconfig does not define, so Firefox stops at start with an autoconfig error: remove it.");
-      return true;
+      for (const Statement& statement : ParseStatements(lines[index]).value_or(std::vector<Statement>())) {
+        if (std::find(std::begin(kDefined), std::end(kDefined), statement.function) != std::end(kDefined)) continue;
+        Add("cfg-undefined-call", result_.autoconfig_file,
+            "Line " + std::to_string(index + 1) + " calls " + statement.function +
+                ", which autoconfig does not define, so Firefox stops at start with an autoconfig error: remove "
+                "it.");
+        return true;
+      }
     }
     return false;
   }
@@ -403,7 +404,7 @@ class Checker {
   void CheckPolicies() {
     for (const PolicySetting& setting : ReadPolicySettings(result_.install_dir)) {
       for (PrefVerdict& pref : result_.prefs) {
-        if (pref.name != setting.pref || setting.value == pref.value) continue;
+        if (pref.name != setting.pref || setting.value == pref.value || (setting.user_value && pref.lock)) continue;
         pref.holds = false;
         Add("policy-overrides", setting.source,
             "An enterprise policy sets " + pref.name + " to " + ValueText(setting.value) +

@@ -27,14 +27,12 @@ constexpr std::pair<const char*, const char*> kProxyModes[] = {
 
 // Established with Firefox ESR: the Preferences policy replaces the value
 // of these, also under an autoconfig lock, with Status "default", "locked"
-// or a bare value; "user" and "clear" leave a locked preference alone, and
-// security.enterprise_roots.enabled is not accepted at all.
-constexpr const char* kPreferencesPolicyPrefs[] = {"network.proxy.type",
-                                                   "network.proxy.no_proxies_on",
-                                                   "security.use_mozillapkix_verification",
+// or a bare value; "user" sets a user value, which wins over the default an
+// autoconfig file gives but not over its lock; "clear" changes neither; and
+// the security.* preferences are not accepted at all.
+constexpr const char* kPreferencesPolicyPrefs[] = {"network.proxy.type", "network.proxy.no_proxies_on",
                                                    "extensions.install.requireBuiltInCerts",
-                                                   "extensions.autoDisableScopes",
-                                                   "extensions.enabledScopes"};
+                                                   "extensions.autoDisableScopes", "extensions.enabledScopes"};
 
 // Windows policies keep booleans as DWORD 0 or 1.
 bool Truthy(const Json& value) {
@@ -74,16 +72,17 @@ void AddPreferences(const Json& preferences, const std::wstring& source, std::ve
     const Json* entry = Member(preferences, pref);
     if (entry == nullptr) continue;
     const Json* value = entry;
+    bool user_value = false;
     if (entry->IsObject()) {
       const Json* status = Member(*entry, "Status");
-      if (status != nullptr && status->IsString() && std::string(status->GetString()) != "default" &&
-          std::string(status->GetString()) != "locked") {
-        continue;
-      }
+      const std::string kind = status != nullptr && status->IsString() ? status->GetString() : "";
+      if (kind == "clear") continue;
+      user_value = kind == "user";
       value = Member(*entry, "Value");
       if (value == nullptr) continue;
     }
-    if (std::optional<PrefValue> converted = ToPrefValue(*value)) settings.push_back({pref, *converted, source});
+    if (std::optional<PrefValue> converted = ToPrefValue(*value))
+      settings.push_back({pref, *converted, source, user_value});
   }
 }
 

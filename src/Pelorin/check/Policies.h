@@ -14,6 +14,8 @@ struct PolicySetting {
   std::string pref;
   PrefValue value;
   std::wstring source;  // the registry key or the policies.json file
+  // A user value (Status "user"): it wins over a default, not over a lock.
+  bool user_value = false;
 };
 
 std::vector<PolicySetting> ReadPolicySettings(const std::wstring& install_dir);

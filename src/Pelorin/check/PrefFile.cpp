@@ -105,7 +105,6 @@ class Parser {
         characters += c;
         continue;
       }
-      escaped_ = true;
       if (position_ >= text_.size()) return std::nullopt;
       const char e = text_[position_++];
       if (e == 'n') {
@@ -156,7 +155,6 @@ class Parser {
   }
 
   std::optional<PrefFileStatement> Statement() {
-    escaped_ = false;
     PrefFileStatement statement;
     const std::string keyword = Word();
     if (keyword == "user_pref") {
@@ -182,13 +180,11 @@ class Parser {
     if (!Take(')') || !Take(';')) return std::nullopt;
     statement.name = std::move(*name);
     statement.value = std::move(*value);
-    statement.escaped = escaped_;
     return statement;
   }
 
   std::string_view text_;
   size_t position_ = 0;
-  bool escaped_ = false;
 };
 
 }  // namespace

@@ -16,8 +16,7 @@ struct PrefFileStatement {
   bool user = false;    // user_pref: a user value, not a default
   bool locked = false;  // lockPref, or the locked attribute
   std::string name;
-  PrefValue value;
-  bool escaped = false;  // a quoted string held a backslash escape
+  PrefValue value;  // strings with their escapes resolved as Firefox resolves them
 };
 
 // Established with Firefox ESR: a statement Firefox cannot parse is dropped

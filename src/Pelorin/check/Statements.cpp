@@ -50,14 +50,11 @@ class Cursor {
       if (c == quote) return characters;
       if (c == '\\' && position_ < text_.size()) {
         c = text_[position_++];
-        escaped_ = true;
       }
       characters += c;
     }
     return std::nullopt;
   }
-
-  bool escaped() const { return escaped_; }
 
   std::optional<PrefValue> Literal() {
     SkipBlanks();
@@ -81,7 +78,6 @@ class Cursor {
  private:
   std::string_view text_;
   size_t position_ = 0;
-  bool escaped_ = false;
 };
 
 }  // namespace
@@ -110,8 +106,9 @@ std::string_view TrimLine(std::string_view line) {
   return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
 }
 
-std::optional<Statement> ParseStatement(std::string_view line) {
-  Cursor cursor(TrimLine(line));
+namespace {
+
+std::optional<Statement> Next(Cursor& cursor) {
   Statement statement;
   statement.function = cursor.Identifier();
   if (statement.function.empty() || !cursor.Take('(')) return std::nullopt;
@@ -123,15 +120,30 @@ std::optional<Statement> ParseStatement(std::string_view line) {
     if (!statement.value) return std::nullopt;
   }
   if (!cursor.Take(')')) return std::nullopt;
-  cursor.Take(';');
-  if (!cursor.AtEnd() && !cursor.AtComment()) return std::nullopt;
-  statement.escaped = cursor.escaped();
   return statement;
 }
 
-bool IsCompleteLine(std::string_view line) {
-  const std::string_view trimmed = TrimLine(line);
-  return trimmed.empty() || trimmed.substr(0, 2) == "//" || ParseStatement(trimmed).has_value();
+}  // namespace
+
+std::optional<std::vector<Statement>> ParseStatements(std::string_view line) {
+  Cursor cursor(TrimLine(line));
+  std::vector<Statement> statements;
+  while (!cursor.AtEnd() && !cursor.AtComment()) {
+    std::optional<Statement> statement = Next(cursor);
+    if (!statement) return std::nullopt;
+    statements.push_back(std::move(*statement));
+    // Statements on one line are told apart by their ";".
+    if (!cursor.Take(';') && !cursor.AtEnd() && !cursor.AtComment()) return std::nullopt;
+  }
+  return statements;
 }
+
+std::optional<Statement> ParseStatement(std::string_view line) {
+  std::optional<std::vector<Statement>> statements = ParseStatements(line);
+  if (!statements || statements->size() != 1) return std::nullopt;
+  return std::move(statements->front());
+}
+
+bool IsCompleteLine(std::string_view line) { return ParseStatements(line).has_value(); }
 
 }  // namespace pelorin

@@ -28,11 +28,12 @@ struct Statement {
   std::string function;  // pref, lockPref, defaultPref, unlockPref, clearPref, ...
   std::string name;
   std::optional<PrefValue> value;
-  // A quoted string in it held a backslash: Firefox resolves escapes its own
-  // way, so the text read here may not be the one Firefox sees.
-  bool escaped = false;
 };
 
+// The statements of a line, in order ("lockPref(...); lockPref(...);" is
+// two); none for a blank or comment line; nullopt when any is not one.
+std::optional<std::vector<Statement>> ParseStatements(std::string_view line);
+// The line's one statement.
 std::optional<Statement> ParseStatement(std::string_view line);
 
 // A statement, a comment or nothing: a line Firefox can read to its end.
