@@ -14,6 +14,7 @@ same way.
 import argparse
 import json
 import os
+import random
 import shutil
 import sys
 import time
@@ -24,7 +25,10 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "sandbox"))
 
 import firefox  # noqa: E402
+import scenarios  # noqa: E402
 import wine  # noqa: E402
+
+TRUTH_TABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "firefox-truth.json")
 
 PROXY_TYPE = "network.proxy.type"
 NO_PROXIES = "network.proxy.no_proxies_on"
@@ -247,11 +251,60 @@ class FirefoxEndToEnd(unittest.TestCase):
         self.assertFirefoxReports(expect(LOADED, {PROXY_TYPE: (1, True), NO_PROXIES: ("", True), ROOTS: (True, False)}),
                                   findings=["cfg-foreign-line", "cfg-foreign-line"], mode="tovk")
 
+    def fleet_answers(self):
+        """check --format intune and configmgr: each exit code and output."""
+        code, text = self.prefix.run([self.ctl.exe, "check", "--format", "intune", "--record"], check=False)
+        self.assertEqual(0, code, text)
+        settings = json.loads(text.splitlines()[0])
+        code, configmgr = self.prefix.run([self.ctl.exe, "check", "--format", "configmgr"], check=False)
+        self.assertEqual(0, code, configmgr)
+        for name, value in settings.items():
+            shown = self.prefix.query_value(r"SOFTWARE\Tervia\Agent\Compliance\Firefox", name)
+            want = hex(int(value)) if isinstance(value, (bool, int)) else value
+            self.assertEqual(want, shown, name)
+        return settings, configmgr.strip()
+
     def test_check_policy_overrides_the_proxy_lock(self):
         self.ctl("start", "tovk")
+        settings, configmgr = self.fleet_answers()
+        self.assertEqual((True, "", "Compliant"), (settings["FirefoxStartsLocked"], settings["FindingCodes"], configmgr))
         firefox.write_policies(self.install, {"Proxy": {"Mode": "none", "Locked": True}})
         self.assertFirefoxReports(expect(LOADED, PROXY_LOCKED, ROOTS_LOCKED, {PROXY_TYPE: (0, True)}),
                                   findings=["policy-overrides"], mode="tovk")
+        settings, configmgr = self.fleet_answers()
+        self.assertEqual((False, "policy-overrides", "NonCompliant: policy-overrides"),
+                         (settings["FirefoxStartsLocked"], settings["FindingCodes"], configmgr))
+
+    def test_recorded_scenarios_still_hold(self):
+        """Firefox still makes of a sample of the recorded scenarios what it
+        made when the table was recorded: every encoding case of one mode,
+        and two more drawn at random."""
+        with open(TRUTH_TABLE) as f:
+            table = json.load(f)
+        # A start that stops on an error costs its whole timeout: the sample
+        # is of starts Firefox read.
+        recorded = [s for s in table["scenarios"] if s["mode_given"] and not s["firefox"]["blocked"]]
+        encodings = [s for s in recorded if s["mode"] == "tovk" and any(
+            entry["eol"] != "lf" or entry["encoding"] != "utf-8" for entry in s["files"])]
+        seed = int(os.environ.get("PELORIN_TRUTH_SEED", time.time()))
+        sample = encodings + random.Random(seed).sample(recorded, 2)
+        print("  truth sample seed %d (PELORIN_TRUTH_SEED replays it)" % seed, file=sys.stderr)
+        changed = []
+        for scenario in sample:
+            firefox.reset_install(self.install)
+            for entry in scenario["files"]:
+                firefox.write_bytes(self.install, entry["path"], scenarios.encode(entry))
+            try:
+                with firefox.Firefox(self.install, self.work, timeout=ARGS.timeout) as ff:
+                    prefs = ff.read_prefs()
+                answer = {"blocked": False, "prefs": {n: [p.value, p.locked] for n, p in prefs.items()}}
+            except firefox.FirefoxError:
+                answer = {"blocked": True}
+            if answer != scenario["firefox"]:
+                changed.append("%s\n  recorded: %s\n  now:      %s" % (scenario["name"], scenario["firefox"], answer))
+        version = firefox.version(self.install)
+        self.assertEqual([], changed, "Firefox %s answers otherwise than the recorded %s" % (
+            version, table["firefox_version"]))
 
 
 def main():

@@ -61,16 +61,17 @@ def copy_install(dest, source=DEBIAN_FIREFOX):
 
 
 def reset_install(dest, source=DEBIAN_FIREFOX):
-    """Puts back defaults/pref and the distribution link and removes every
-    top-level file the original lacks (autoconfig files), without copying the
-    whole install again."""
+    """Puts back defaults/pref and the linked folders a test made private,
+    and removes every top-level file the original lacks (autoconfig files),
+    without copying the whole install again."""
     pref_dir = os.path.join(dest, "defaults", "pref")
     shutil.rmtree(pref_dir)
     shutil.copytree(os.path.join(source, "defaults", "pref"), pref_dir, symlinks=True)
-    distribution = os.path.join(dest, "distribution")
-    if os.path.isdir(distribution) and not os.path.islink(distribution):
-        shutil.rmtree(distribution)
-        os.symlink(os.path.realpath(os.path.join(source, "distribution")), distribution)
+    for relative in LINKED_FOLDERS:
+        folder = os.path.join(dest, relative)
+        if os.path.isdir(folder) and not os.path.islink(folder):
+            shutil.rmtree(folder)
+            os.symlink(os.path.realpath(os.path.join(source, relative)), folder)
     for name in os.listdir(dest):
         path = os.path.join(dest, name)
         if not os.path.lexists(os.path.join(source, name)):
@@ -80,17 +81,37 @@ def reset_install(dest, source=DEBIAN_FIREFOX):
                 os.remove(path)
 
 
+# Debian links these to folders every Firefox of the machine reads: a copy
+# gets private ones before a test writes into them.
+LINKED_FOLDERS = ("distribution", os.path.join("browser", "defaults"))
+
+
+def write_bytes(install_dir, relative, data):
+    """Writes a file of the copy, making a linked folder on its way private."""
+    for folder in LINKED_FOLDERS:
+        linked = os.path.join(install_dir, folder)
+        if relative.startswith(folder.replace(os.sep, "/") + "/") and os.path.islink(linked):
+            target = os.path.realpath(linked)
+            os.remove(linked)
+            shutil.copytree(target, linked)
+    path = os.path.join(install_dir, relative)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def version(install_dir):
+    """The Version line of the copy's application.ini."""
+    with open(os.path.join(install_dir, "application.ini")) as f:
+        for line in f:
+            if line.startswith("Version="):
+                return line.strip().split("=", 1)[1]
+    return "unknown"
+
+
 def write_policies(install_dir, policies):
-    """Writes distribution/policies.json. Debian's distribution folder is a
-    link to the system's, which every Firefox of the machine reads, so the
-    copy first gets a private folder with the same content."""
-    distribution = os.path.join(install_dir, "distribution")
-    if os.path.islink(distribution):
-        target = os.path.realpath(distribution)
-        os.remove(distribution)
-        shutil.copytree(target, distribution)
-    with open(os.path.join(distribution, "policies.json"), "w") as f:
-        json.dump({"policies": policies}, f)
+    """Writes distribution/policies.json."""
+    write_bytes(install_dir, "distribution/policies.json", json.dumps({"policies": policies}).encode())
 
 
 def free_port():
