@@ -41,28 +41,10 @@ std::string FindingSetting(const std::string& code) {
   return name;
 }
 
-Setting Boolean(const std::string& name, bool flag) {
-  Setting setting;
-  setting.name = name;
-  setting.type = SettingType::kBoolean;
-  setting.flag = flag;
-  return setting;
-}
-
-Setting Int64(const std::string& name, int64_t number) {
-  Setting setting;
-  setting.name = name;
-  setting.type = SettingType::kInt64;
-  setting.number = number;
-  return setting;
-}
-
+Setting Boolean(const std::string& name, bool flag) { return {name, SettingType::kBoolean, flag, 0, ""}; }
+Setting Int64(const std::string& name, int64_t number) { return {name, SettingType::kInt64, false, number, ""}; }
 Setting String(const std::string& name, const std::string& text) {
-  Setting setting;
-  setting.name = name;
-  setting.type = SettingType::kString;
-  setting.text = text;
-  return setting;
+  return {name, SettingType::kString, false, 0, text};
 }
 
 std::string Joined(const std::vector<std::string>& codes) {
