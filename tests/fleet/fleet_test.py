@@ -106,12 +106,18 @@ class Fleet(unittest.TestCase):
                 code, text = self.run_ctl(*args)
                 self.assertEqual(0, code, "%s: pelorinctl %s\n%s" % (script, " ".join(args), text))
 
-    def test_summary_names_every_finding_in_one_short_line(self):
+    def test_summary_and_json_answer_as_scripts_read_them(self):
         code, text = self.run_ctl("check", "--format", "summary")
         self.assertEqual(1, code)
         self.assertEqual(1, len(text.splitlines()))
         self.assertLessEqual(len(text), 2048)
         self.assertIn("firefox-not-registered", text)
+        # Typed as Firefox types the values, so a script compares them with Firefox's.
+        code, text = self.run_ctl("--json", "check", "--mode", "tovk")
+        report, _ = json.JSONDecoder().raw_decode(text)
+        self.assertEqual('[[5, true, false], ["", true, false], [true, true, false]]',
+                         json.dumps([[p["value"], p["locked"], p["holds"]] for p in report["preferences"]]))
+        self.assertEqual((1, False), (code, report["locked"]))
 
 
 def main():
