@@ -123,7 +123,7 @@ Start BindStart(Library& library, const Options& options) {
 std::vector<std::wstring> NamedFiles(const std::wstring& install_dir, const Options& options) {
   std::vector<std::wstring> files;
   if (!install_dir.empty() && !options.loader_name.empty()) {
-    files.push_back(install_dir + L"\\defaults\\pref\\" + options.loader_name);
+    files.push_back(pelorin::tool::PrefDirOf(install_dir) + options.loader_name);
   }
   if (!install_dir.empty() && !options.cfg_name.empty()) files.push_back(install_dir + L"\\" + options.cfg_name);
   files.push_back(pelorin::tool::RecordedCfgPath());

@@ -71,7 +71,7 @@ std::wstring FolderOf(const std::wstring& pattern) {
 void FileWatch::AddFile(const std::wstring& path) { files_.push_back(path); }
 
 void FileWatch::AddFolder(const std::wstring& folder, const std::wstring& pattern) {
-  patterns_.push_back(folder + L"\\" + pattern);
+  patterns_.push_back(folder + (folder.back() == L'\\' ? L"" : L"\\") + pattern);
 }
 
 Snapshot FileWatch::Take() const {
@@ -126,7 +126,7 @@ ChangeWatch::ChangeWatch(const std::wstring& install_dir, const std::vector<std:
   if (!install_dir.empty()) {
     // The loader file and the files it is stripped from live in
     // defaults\pref; autoconfig files beside firefox.exe.
-    watch_.AddFolder(install_dir + L"\\defaults\\pref");
+    watch_.AddFolder(pelorin::tool::PrefDirOf(install_dir));
     watch_.AddFolder(install_dir, L"*.cfg");
   }
   for (const std::wstring& path : extra_files) {

@@ -26,6 +26,10 @@ std::optional<RefusedName> FindRefusedName(const std::wstring& loader_name, cons
   return std::nullopt;
 }
 
+std::wstring RefusalSentence(const RefusedName& refused) {
+  return L"refused the file name \"" + refused.name + L"\": it " + Utf8ToWide(refused.fault);
+}
+
 std::string FilenameLine(const std::wstring& cfg_name) {
   return "pref(\"general.config.filename\", \"" + WideToUtf8(cfg_name) + "\");";
 }

@@ -44,6 +44,8 @@ struct RefusedName {
   const char* fault;
 };
 std::optional<RefusedName> FindRefusedName(const std::wstring& loader_name, const std::wstring& cfg_name);
+// "refused the file name \"a\\b.cfg\": it holds a path separator"
+std::wstring RefusalSentence(const RefusedName& refused);
 
 // pref("general.config.filename", "<name>"); with the name in UTF-8, not
 // escaped: a plain name needs no escape.

@@ -26,7 +26,6 @@ namespace pelorin {
 
 namespace {
 
-constexpr wchar_t kBrowserListName[] = L"HKLM\\SOFTWARE\\WOW6432Node\\Clients\\StartMenuInternet";
 // Established with Firefox ESR: without any general.config.obscure_value
 // line Firefox uses 13, and it runs a plain autoconfig file only with 0.
 constexpr char kObscureDefault[] = "13";
@@ -123,10 +122,9 @@ LoaderPrefs ReadLoaderPrefs(const std::wstring& install_dir, const std::wstring&
   StoredPref obscure;
   obscure.kind = PrefValue::Kind::kNumber;
   LoaderPrefs prefs;
-  for (const wchar_t* folder : {L"\\defaults\\pref", L"\\browser\\defaults\\preferences"}) {
-    const std::wstring dir = install_dir + folder;
+  for (const std::wstring& dir : {PrefDirOf(install_dir), install_dir + L"\\browser\\defaults\\preferences\\"}) {
     for (const std::wstring& name : ListPrefFilesInReadingOrder(dir)) {
-      const std::wstring path = dir + L"\\" + name;
+      const std::wstring path = dir + name;
       for (const PrefFileStatement& statement : ParsePrefFile(ReadFileContentW(path))) {
         if (statement.name == filename_pref) {
           if (filename.Apply(statement, path) && SamePath(Utf8ToWide(statement.value.text), expected_name))
@@ -228,7 +226,9 @@ class Checker {
       CheckLinks();
       if (!UnderWine()) {
         CheckFolderAccess(result_.install_dir);
-        CheckFolderAccess(result_.install_dir + L"\\defaults\\pref");
+        std::wstring pref_dir = PrefDirOf(result_.install_dir);
+        pref_dir.pop_back();  // named as the folder, without its separator
+        CheckFolderAccess(pref_dir);
       }
     }
     if (!result_.mode) {
@@ -259,7 +259,7 @@ class Checker {
 
   bool CheckInstall() {
     if (result_.install_dir.empty()) {
-      Add("firefox-not-registered", kBrowserListName,
+      Add("firefox-not-registered", std::wstring(L"HKLM\\") + kBrowserListKey,
           "No Firefox is registered here, so the agent controls none: install Firefox or repair its registration.");
       return false;
     }
@@ -280,7 +280,7 @@ class Checker {
     if (expected.empty()) expected = install + L"\\" + kDefaultCfgName;
     const std::wstring expected_name = expected.substr(expected.find_last_of(L"\\/") + 1);
     const LoaderPrefs prefs = ReadLoaderPrefs(install, expected_name);
-    const std::wstring default_loader = install + L"\\defaults\\pref\\" + kDefaultLoaderName;
+    const std::wstring default_loader = PrefDirOf(install) + kDefaultLoaderName;
     result_.loader_file = prefs.filename ? prefs.filename_file : default_loader;
     result_.autoconfig_file = prefs.filename ? install + L"\\" + Utf8ToWide(*prefs.filename) : expected;
     bool loaded = prefs.filename.has_value();

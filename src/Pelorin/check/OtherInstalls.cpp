@@ -21,8 +21,7 @@ struct Registration {
 // installer registers in the other view, a per-user one under HKCU; either
 // is a Firefox a user can start.
 const Registration kRegistrations[] = {
-    {HKEY_LOCAL_MACHINE, 0, L"SOFTWARE\\WOW6432Node\\Clients\\StartMenuInternet",
-     L"HKLM\\SOFTWARE\\WOW6432Node\\Clients\\StartMenuInternet"},
+    {HKEY_LOCAL_MACHINE, 0, kBrowserListKey, L"HKLM\\SOFTWARE\\WOW6432Node\\Clients\\StartMenuInternet"},
     {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, L"SOFTWARE\\Clients\\StartMenuInternet",
      L"HKLM\\SOFTWARE\\Clients\\StartMenuInternet"},
     {HKEY_CURRENT_USER, 0, L"SOFTWARE\\Clients\\StartMenuInternet", L"HKCU\\SOFTWARE\\Clients\\StartMenuInternet"},

@@ -12,7 +12,6 @@ namespace {
 
 // The path names the 32-bit registration area itself, so no view flag is
 // added: Firefox's installer registers there on 64-bit Windows.
-constexpr wchar_t kBrowserListKey[] = L"SOFTWARE\\WOW6432Node\\Clients\\StartMenuInternet";
 constexpr DWORD kNameBufferChars = MAX_PATH;
 
 // `text` with its environment variables expanded, or an empty string when

@@ -7,6 +7,10 @@
 
 namespace pelorin {
 
+// Under HKLM: the 32-bit view of the start-menu registrations, where the
+// library looks for Firefox.
+inline constexpr wchar_t kBrowserListKey[] = L"SOFTWARE\\WOW6432Node\\Clients\\StartMenuInternet";
+
 // The installation directory without a trailing backslash, or an empty
 // string when Firefox is not registered. Reads the registry only.
 std::wstring FindFirefoxInstallPath();

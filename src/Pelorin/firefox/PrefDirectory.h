@@ -8,6 +8,10 @@
 
 namespace pelorin {
 
+// <install_dir>\defaults\pref\, where Firefox's preference files and the
+// loader file live; with its separator, so a file name follows directly.
+inline std::wstring PrefDirOf(const std::wstring& install_dir) { return install_dir + L"\\defaults\\pref\\"; }
+
 // Firefox reads this file itself on every start; the scan leaves it out so
 // that the library visits it last.
 inline constexpr wchar_t kChannelPrefsName[] = L"channel-prefs.js";

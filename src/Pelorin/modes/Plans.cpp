@@ -28,8 +28,7 @@ void AddFile(ChangeSet& changes, FileRole role, const std::wstring& path, const 
 std::wstring StartInstallDir(Inputs& inputs, const ModeRow& row, const std::wstring& loader_name,
                              const std::wstring& cfg_name, Plan& plan) {
   if (const std::optional<RefusedName> refused = FindRefusedName(loader_name, cfg_name)) {
-    Log(std::wstring(row.export_name) + L" refused the file name \"" + refused->name + L"\": it " +
-        Utf8ToWide(refused->fault) + L".");
+    Log(std::wstring(row.export_name) + L" " + RefusalSentence(*refused) + L".");
     plan.result = -1;
     return std::wstring();
   }
@@ -65,8 +64,6 @@ void RefuseBelowLinkedFolders(Inputs& inputs, const std::wstring& root, ChangeSe
     }
   }
 }
-
-std::wstring PrefDirOf(const std::wstring& install_dir) { return install_dir + L"\\defaults\\pref\\"; }
 
 // Stale loader lines go from every preference file, so that only the loader
 // file names an autoconfig file. The loader file is left to its writer, which

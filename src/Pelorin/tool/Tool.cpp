@@ -77,7 +77,7 @@ bool IsFilePresent(const std::wstring& path) { return IsPresent(path); }
 std::string NameRefusal(const std::wstring& loader_name, const std::wstring& cfg_name) {
   const std::optional<RefusedName> refused = FindRefusedName(loader_name, cfg_name);
   if (!refused) return std::string();
-  return "refused the file name \"" + WideToUtf8(refused->name) + "\": it " + refused->fault;
+  return WideToUtf8(RefusalSentence(*refused));
 }
 
 DryRun PlanStart(Mode mode, const std::wstring& loader_name, const std::wstring& cfg_name) {

@@ -12,8 +12,11 @@
 #include "check/Check.h"
 #include "files/FileContent.h"
 #include "files/TextConversion.h"
+#include "firefox/PrefDirectory.h"
 
 namespace pelorin::tool {
+
+using pelorin::PrefDirOf;
 
 // The values the library records under the agent's Common key, in a fixed
 // order; nullopt when missing or not a string.
