@@ -127,7 +127,7 @@ TEST(Writer, TheTargetKeepsItsOldBytesWhicheverStepFails) {
     const std::wstring target = dir / L"D\u00e9j\u00e0 \u706b\U0001F98A.cfg";
     WriteBytes(target, old);
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    const pelorin::FileRead before = pelorin::ReadWholeFile(target);
+    const pelorin::FileRead before = pelorin::ReadFileRefusingLinks(target);
     const FaultyInPlace faulty;
     Faulty::call = row.call;
     Faulty::fault_at = row.fault_at;
@@ -165,10 +165,10 @@ TEST(Writer, ReparsePointsAreRefused) {
   const std::wstring target = dir / L"x.cfg";
   WriteBytes(target, "x");
   const FaultyInPlace faulty;
-  EXPECT_EQ(pelorin::ReadWholeFile(target).outcome, pelorin::FileRead::kRead);
+  EXPECT_EQ(pelorin::ReadFileRefusingLinks(target).outcome, pelorin::FileRead::kRead);
   EXPECT_EQ(pelorin::CheckFolder(dir.path()).step, nullptr);
   Faulty::reparse_path = target;
-  const pelorin::FileRead read = pelorin::ReadWholeFile(target);
+  const pelorin::FileRead read = pelorin::ReadFileRefusingLinks(target);
   EXPECT_EQ(read.outcome, pelorin::FileRead::kRefused);
   EXPECT_STREQ(read.step, "ReparsePoint");
   EXPECT_EQ(read.error, ERROR_CANT_ACCESS_FILE);
@@ -211,7 +211,7 @@ TEST(Writer, PiecesOfEverySizeAndOrderArriveAsPlanned) {
     }
     const std::wstring target = dir / (L"f" + std::to_wstring(round) + L".cfg");
     WriteBytes(target, old);
-    ASSERT_TRUE(pelorin::SetFileContentW(target, builder.Take(), pelorin::ReadWholeFile(target)));
+    ASSERT_TRUE(pelorin::SetFileContentW(target, builder.Take(), pelorin::ReadFileRefusingLinks(target)));
     ASSERT_EQ(ReadBytes(target), expected) << "round " << round;
   }
 }

@@ -332,7 +332,7 @@ class Checker {
   bool ReadCfg() {
     // A name that is not plain may lead anywhere: the finding says why.
     if (!plain_name_) return false;
-    std::optional<std::string> read = TryReadFileContentW(result_.autoconfig_file);
+    std::optional<std::string> read = TryReadFileFollowingLinks(result_.autoconfig_file);
     if (!read) {
       if (IsPresent(result_.autoconfig_file)) {
         Add("cfg-unreadable", result_.autoconfig_file,
@@ -419,7 +419,7 @@ class Checker {
   void CheckLinks() {
     for (const std::wstring* file : {&result_.loader_file, &result_.autoconfig_file}) {
       if (file == &result_.autoconfig_file && !plain_name_) continue;
-      const FileRead read = ReadWholeFile(*file);
+      const FileRead read = ReadFileRefusingLinks(*file);
       if (read.outcome != FileRead::kRefused) continue;
       const bool hard_link = read.error == ERROR_TOO_MANY_LINKS;
       Add("file-is-link", *file,

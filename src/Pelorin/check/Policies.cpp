@@ -171,7 +171,7 @@ std::vector<PolicySetting> ReadPolicySettings(const std::wstring& install_dir) {
   // Established with Firefox ESR: a policies.json that is not valid JSON is
   // ignored whole, and the autoconfig values stand.
   const std::wstring file = install_dir + L"\\distribution\\policies.json";
-  if (std::optional<std::string> text = TryReadFileContentW(file)) {
+  if (std::optional<std::string> text = TryReadFileFollowingLinks(file)) {
     rapidjson::Document document;
     // Iterative: a deeply nested text must not exhaust the stack.
     if (!document.Parse<rapidjson::kParseIterativeFlag>(text->c_str()).HasParseError()) {

@@ -305,7 +305,7 @@ FileRead Read(const std::wstring& path, bool refuse_links) {
 
 }  // namespace
 
-FileRead ReadWholeFile(const std::wstring& path) { return Read(path, true); }
+FileRead ReadFileRefusingLinks(const std::wstring& path) { return Read(path, true); }
 
 FolderCheck CheckFolder(const std::wstring& path) {
   constexpr DWORD kShareAllButDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -335,7 +335,7 @@ FolderCheck CheckFolder(const std::wstring& path) {
 
 std::string ReadFileContentW(const std::wstring& path) { return Read(path, false).bytes; }
 
-std::optional<std::string> TryReadFileContentW(const std::wstring& path) {
+std::optional<std::string> TryReadFileFollowingLinks(const std::wstring& path) {
   FileRead read = Read(path, false);
   if (read.outcome != FileRead::kRead) return std::nullopt;
   return std::move(read.bytes);

@@ -20,13 +20,15 @@ namespace pelorin {
 bool IsPresent(const std::wstring& path);
 
 // The whole file as bytes, read as Firefox reads it, through any link; a
-// missing, unreadable or directory path reads as an empty string.
+// missing, unreadable or directory path reads as an empty string. Only for
+// files the library reads and never replaces: a file it may replace is read
+// by ReadFileRefusingLinks.
 std::string ReadFileContentW(const std::wstring& path);
 
 // The whole file as bytes, read as Firefox reads it, or nullopt when it is
 // missing, a directory or cannot be read: for a reader that must tell an
 // empty file from none.
-std::optional<std::string> TryReadFileContentW(const std::wstring& path);
+std::optional<std::string> TryReadFileFollowingLinks(const std::wstring& path);
 
 // A file the library may replace, read whole, or why not: a present file
 // that cannot be read, or not read whole, is told from a missing one, and
@@ -41,7 +43,7 @@ struct FileRead {
   const char* step = nullptr;  // kRefused: the step its failure line names
   DWORD attributes = 0;        // when opened
 };
-FileRead ReadWholeFile(const std::wstring& path);
+FileRead ReadFileRefusingLinks(const std::wstring& path);
 
 // A folder the library is about to write below. A folder that is a reparse
 // point (a junction, a mount point, a symbolic link) would take the writes

@@ -14,7 +14,7 @@ namespace pelorin {
 
 namespace {
 
-bool IsPresent(const FileRead& read) { return read.outcome != FileRead::kMissing; }
+bool Exists(const FileRead& read) { return read.outcome != FileRead::kMissing; }
 
 void AddFile(ChangeSet& changes, FileRole role, const std::wstring& path, const FileRead& before, Content after) {
   FileChange& change = changes.files.emplace_back(FileChange{role, path, &before, std::move(after), std::nullopt});
@@ -80,7 +80,7 @@ bool PlanStrips(Inputs& inputs, const std::wstring& install_dir, std::wstring& l
     const std::wstring path = pref_dir + name;
     const FileRead& read = inputs.Read(path);
     if (AsciiLower(path) == AsciiLower(loader_path)) {
-      loader_stripped = IsPresent(read);
+      loader_stripped = Exists(read);
       if (loader_stripped) loader_path = path;
     } else if (std::optional<Content> stripped = StripLoaderLines(read.bytes)) {
       AddFile(changes, FileRole::kStripped, path, read, std::move(*stripped));
@@ -95,7 +95,7 @@ bool PlanStrips(Inputs& inputs, const std::wstring& install_dir, std::wstring& l
 void PlanWebLoader(Inputs& inputs, const std::wstring& path, const std::wstring& cfg_name, bool replay, bool stripped,
                    ChangeSet& changes) {
   const FileRead& read = inputs.Read(path);
-  if (!IsPresent(read)) {
+  if (!Exists(read)) {
     // A replay at unload must not bring back a loader file that someone
     // removed since the start.
     if (!replay) AddFile(changes, FileRole::kLoader, path, read, NewLoaderFile(FilenameLine(cfg_name)));
@@ -120,10 +120,10 @@ bool PlanCfgFile(Inputs& inputs, const ModeRow& row, const std::wstring& path, b
     return true;
   }
   const InlineProxyQuestion inline_proxy = [&inputs] { return inputs.InlineProxyEnabled(); };
-  if (IsPresent(read) && CfgHoldsModeLines(read.bytes, row, agent_config, inline_proxy)) return false;
+  if (Exists(read) && CfgHoldsModeLines(read.bytes, row, agent_config, inline_proxy)) return false;
   AddFile(changes, FileRole::kAutoconfig, path, read,
-          IsPresent(read) ? EditCfgFile(read.bytes, row, agent_config, inline_proxy)
-                          : NewCfgFile(row, agent_config, inline_proxy));
+          Exists(read) ? EditCfgFile(read.bytes, row, agent_config, inline_proxy)
+                       : NewCfgFile(row, agent_config, inline_proxy));
   changes.records.push_back({RecordName::kCfgPath, path, FileRole::kAutoconfig});
   return true;
 }
@@ -174,13 +174,13 @@ Plan PlanDlpStart(Inputs& inputs, const std::wstring& loader_name, const std::ws
   std::wstring cfg = NameOrDefault(cfg_name, kDefaultCfgName);
   std::wstring loader_path = PrefDirOf(install_dir) + loader;
   const FileRead& read = inputs.Read(loader_path);
-  if (IsPresent(read) && NamesCfgFile(read.bytes, FilenameLine(cfg))) {
+  if (Exists(read) && NamesCfgFile(read.bytes, FilenameLine(cfg))) {
     Log(L"FF extension JS file already updated.");
   } else {
     // Only one preference file may name an autoconfig file, or Firefox reads
     // whichever comes last.
     const bool stripped = PlanStrips(inputs, install_dir, loader_path, plan.changes);
-    if (!IsPresent(read)) {
+    if (!Exists(read)) {
       AddFile(plan.changes, FileRole::kLoader, loader_path, read, NewLoaderFile(FilenameLine(cfg)));
     } else {
       DlpLoaderEdit edit = EditDlpLoaderFile(read.bytes, cfg, stripped);
@@ -206,7 +206,7 @@ Plan PlanCleanup(Inputs& inputs, bool only_proxy) {
   if (path.empty()) return plan;
   const FileRead& read = inputs.Read(path);
   // The file is Firefox's, not ours: when the user removed it, it stays gone.
-  if (!IsPresent(read)) return plan;
+  if (!Exists(read)) return plan;
   AddFile(plan.changes, FileRole::kAutoconfig, path, read, CleanCfgFile(read.bytes, only_proxy));
   RefuseBelowLinkedFolders(inputs, path.substr(0, path.find_last_of(L"\\/")), plan.changes);
   return plan;

@@ -21,7 +21,7 @@ PrefNameSet SystemInputs::PrefJsFiles(const std::wstring& pref_dir) {
 const FileRead& SystemInputs::Read(const std::wstring& path) {
   std::unique_ptr<FileRead>& read = reads_[AsciiLower(path)];
   if (!read) {
-    read = std::make_unique<FileRead>(ReadWholeFile(path));
+    read = std::make_unique<FileRead>(ReadFileRefusingLinks(path));
     read_paths_.push_back(path);
   }
   return *read;
