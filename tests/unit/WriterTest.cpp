@@ -11,17 +11,31 @@
 #include <thread>
 
 #include "Capture.h"
-#include "files/FileCalls.h"
+#include "ImportSlot.h"
 #include "files/FileContent.h"
 
 using namespace testing_support;
 
 namespace {
 
-// The library's file calls with the n-th call of one kind made to fault, a
-// path made to read as a reparse point, a file planted as its name is
-// created, or the first creates of temporary files held as a scanner does.
-// Plain function pointers go into the table, hence the static state.
+extern "C" decltype(&CreateFileW) __imp_CreateFileW;
+extern "C" decltype(&WriteFile) __imp_WriteFile;
+extern "C" decltype(&FlushFileBuffers) __imp_FlushFileBuffers;
+extern "C" decltype(&MoveFileExW) __imp_MoveFileExW;
+extern "C" decltype(&GetFileInformationByHandleEx) __imp_GetFileInformationByHandleEx;
+
+// The Windows functions, taken before any slot is changed.
+const auto kWindowsCreate = __imp_CreateFileW;
+const auto kWindowsWrite = __imp_WriteFile;
+const auto kWindowsFlush = __imp_FlushFileBuffers;
+const auto kWindowsMove = __imp_MoveFileExW;
+const auto kWindowsInformation = __imp_GetFileInformationByHandleEx;
+
+// The library's file calls, through the import table, with the n-th call of
+// one kind made to fault, a path made to read as a reparse point, a file
+// planted as its name is created, or the first creates of temporary files
+// held as a scanner does. Plain function pointers go into the slots, hence
+// the static state.
 struct Faulty {
   enum Call { kNone, kCreate, kWrite, kShortWrite, kFlush, kMove };
   static inline Call call;
@@ -43,29 +57,29 @@ struct Faulty {
       SetLastError(ERROR_DISK_FULL);
       return INVALID_HANDLE_VALUE;
     }
-    const HANDLE handle = ::CreateFileW(name, access, share, security, disposition, flags, templ);
+    const HANDLE handle = kWindowsCreate(name, access, share, security, disposition, flags, templ);
     if (name == reparse_path) reparse_handle = handle;
     return handle;
   }
   static BOOL WINAPI Write(HANDLE file, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED overlapped) {
-    if (!Faults(kWrite)) return ::WriteFile(file, bytes, count, written, overlapped);
-    if (call == kShortWrite) return ::WriteFile(file, bytes, count / 2, written, overlapped);
+    if (!Faults(kWrite)) return kWindowsWrite(file, bytes, count, written, overlapped);
+    if (call == kShortWrite) return kWindowsWrite(file, bytes, count / 2, written, overlapped);
     SetLastError(ERROR_DISK_FULL);
     return FALSE;
   }
   static BOOL WINAPI Flush(HANDLE file) {
-    if (!Faults(kFlush)) return ::FlushFileBuffers(file);
+    if (!Faults(kFlush)) return kWindowsFlush(file);
     SetLastError(ERROR_IO_DEVICE);
     return FALSE;
   }
   static BOOL WINAPI Move(LPCWSTR from, LPCWSTR to, DWORD flags) {
-    if (!Faults(kMove)) return ::MoveFileExW(from, to, flags);
+    if (!Faults(kMove)) return kWindowsMove(from, to, flags);
     // Not a hold the writer rides out: it fails at once.
     SetLastError(ERROR_WRITE_PROTECT);
     return FALSE;
   }
   static BOOL WINAPI Information(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size) {
-    const BOOL got = ::GetFileInformationByHandleEx(file, kind, info, size);
+    const BOOL got = kWindowsInformation(file, kind, info, size);
     if (file == reparse_handle && kind == FileAttributeTagInfo) {
       static_cast<FILE_ATTRIBUTE_TAG_INFO*>(info)->FileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
     }
@@ -81,11 +95,19 @@ struct FaultyInPlace {
     Faulty::fault_at = Faulty::seen = Faulty::held_creates = 0;
     Faulty::reparse_path = Faulty::planted = L"";
     Faulty::reparse_handle = INVALID_HANDLE_VALUE;
-    static const pelorin::FileCalls calls = {&Faulty::Create, &::ReadFile,   &Faulty::Write,
-                                             &Faulty::Flush,  &Faulty::Move, &Faulty::Information};
-    pelorin::SetFileCallsForTesting(&calls);
+    SetImportSlot(__imp_CreateFileW, &Faulty::Create);
+    SetImportSlot(__imp_WriteFile, &Faulty::Write);
+    SetImportSlot(__imp_FlushFileBuffers, &Faulty::Flush);
+    SetImportSlot(__imp_MoveFileExW, &Faulty::Move);
+    SetImportSlot(__imp_GetFileInformationByHandleEx, &Faulty::Information);
   }
-  ~FaultyInPlace() { pelorin::SetFileCallsForTesting(nullptr); }
+  ~FaultyInPlace() {
+    SetImportSlot(__imp_CreateFileW, kWindowsCreate);
+    SetImportSlot(__imp_WriteFile, kWindowsWrite);
+    SetImportSlot(__imp_FlushFileBuffers, kWindowsFlush);
+    SetImportSlot(__imp_MoveFileExW, kWindowsMove);
+    SetImportSlot(__imp_GetFileInformationByHandleEx, kWindowsInformation);
+  }
 };
 
 TEST(Writer, TheTargetKeepsItsOldBytesWhicheverStepFails) {

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "base/UniqueHandle.h"
-#include "files/FileCalls.h"
 #include "files/TextConversion.h"
 
 namespace pelorin {
@@ -32,7 +31,7 @@ bool PrintFailure(const char* step, const std::wstring& path, DWORD error) {
 DWORD WriteWhole(HANDLE file, std::string_view bytes) {
   if (bytes.size() > MAXDWORD) return ERROR_FILE_TOO_LARGE;
   DWORD written = 0;
-  if (!ActiveFileCalls().write_file(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+  if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
     return GetLastError();
   }
   return written == bytes.size() ? NO_ERROR : ERROR_DISK_FULL;
@@ -100,8 +99,8 @@ class HoldBudget {
 unique_file CreateTemporary(const std::wstring& temporary, const HoldBudget& budget) {
   unique_file file;
   budget.Retry([&] {
-    file.reset(ActiveFileCalls().create_file(temporary.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW,
-                                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    file.reset(CreateFileW(temporary.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     return static_cast<bool>(file);
   });
   return file;
@@ -112,7 +111,7 @@ unique_file CreateTemporary(const std::wstring& temporary, const HoldBudget& bud
 bool WriteTemporary(HANDLE file, const std::wstring& target, const Content& content) {
   const DWORD error = WritePieces(file, content);
   if (error != NO_ERROR) return PrintFailure("WriteFile", target, error);
-  if (!ActiveFileCalls().flush_file_buffers(file)) return PrintFailure("FlushFileBuffers", target, GetLastError());
+  if (!FlushFileBuffers(file)) return PrintFailure("FlushFileBuffers", target, GetLastError());
   return true;
 }
 
@@ -180,8 +179,7 @@ void CarryProtectionOver(const Protection& protection, HANDLE temporary) {
 // meanwhile.
 bool SwapIn(const std::wstring& temporary, const std::wstring& target, bool target_exists, const HoldBudget& budget) {
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (target_exists ? MOVEFILE_REPLACE_EXISTING : 0);
-  if (budget.Retry([&] { return ActiveFileCalls().move_file(temporary.c_str(), target.c_str(), flags) != FALSE; }))
-    return true;
+  if (budget.Retry([&] { return MoveFileExW(temporary.c_str(), target.c_str(), flags) != FALSE; })) return true;
   return PrintFailure("MoveFileEx", target, GetLastError());
 }
 
@@ -246,8 +244,7 @@ FileRead Read(const std::wstring& path, bool refuse_links) {
   // a file another program holds, so other failures are told apart by the
   // attributes.
   const DWORD flags = FILE_ATTRIBUTE_NORMAL | (refuse_links ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-  unique_file file(ActiveFileCalls().create_file(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                 flags, nullptr));
+  unique_file file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr));
   if (!file) {
     result.error = GetLastError();
     const bool present =
@@ -261,8 +258,8 @@ FileRead Read(const std::wstring& path, bool refuse_links) {
   // its serial number, which took 0.6 ms a file, five times the read.
   FILE_STANDARD_INFO standard;
   FILE_ATTRIBUTE_TAG_INFO tag;
-  if (!ActiveFileCalls().file_information(file.get(), FileStandardInfo, &standard, sizeof standard) ||
-      !ActiveFileCalls().file_information(file.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+  if (!GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof standard) ||
+      !GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
     result.error = GetLastError();
     return result;
   }
@@ -285,7 +282,7 @@ FileRead Read(const std::wstring& path, bool refuse_links) {
 
   result.bytes.resize(size);
   DWORD read = 0;
-  if (!ActiveFileCalls().read_file(file.get(), &result.bytes[0], size, &read, nullptr)) {
+  if (!ReadFile(file.get(), &result.bytes[0], size, &read, nullptr)) {
     result.error = GetLastError();
     std::printf("ReadFile failed, %ld\n", static_cast<long>(result.error));
     std::fflush(stdout);
@@ -311,8 +308,7 @@ FolderCheck CheckFolder(const std::wstring& path) {
   constexpr DWORD kShareAllButDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
   constexpr DWORD kFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
   const auto open = [&path](DWORD share) {
-    return ActiveFileCalls().create_file(path.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, kFlags,
-                                         nullptr);
+    return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, kFlags, nullptr);
   };
   FolderCheck check;
   check.held.reset(open(kShareAllButDelete));
@@ -323,7 +319,7 @@ FolderCheck CheckFolder(const std::wstring& path) {
   // A folder that is not there fails the writes below it on their own.
   if (!check.held) return check;
   FILE_ATTRIBUTE_TAG_INFO tag;
-  if (!ActiveFileCalls().file_information(check.held.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+  if (!GetFileInformationByHandleEx(check.held.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
     check.step = kStepFolderReparsePoint;
     check.error = GetLastError();
   } else if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
