@@ -82,8 +82,6 @@ void AddAgent(Report& report) {
 struct Start {
   const pelorin::ModeRow& row;
   std::function<int32_t()> call;
-  int32_t done;     // the result of a complete run
-  int32_t skipped;  // the result of a run the agent's configuration stopped
 };
 
 // The host's parameter blocks mean nothing to the library (it only copies
@@ -97,26 +95,22 @@ Start BindStart(Library& library, const Options& options) {
   switch (row.mode) {
     case Mode::kZarn: {
       auto fn = library.Require<PelorinZARNFFStartFn>(export_name.c_str());
-      return {row,
-              [=] {
+      return {row, [=] {
                 ZarnStartParams params;
                 return fn(&params, loader, cfg, 0);
-              },
-              0, 0};
+              }};
     }
     case Mode::kTovk: {
       auto fn = library.Require<PelorinTOVKFFStartFn>(export_name.c_str());
-      return {row,
-              [=] {
+      return {row, [=] {
                 TovkStartParams params;
                 return fn(&params, loader, cfg, 0);
-              },
-              0, 0};
+              }};
     }
     case Mode::kDlp: break;
   }
   auto fn = library.Require<PelorinDLPFFStartFn>(export_name.c_str());
-  return {row, [=] { return fn(nullptr, loader, cfg); }, 1, 0};
+  return {row, [=] { return fn(nullptr, loader, cfg); }};
 }
 
 // Explicit names need not match the listed patterns (a loader "x.txt").
@@ -137,10 +131,10 @@ struct Verdict {
 
 // `refusal`: why the library refuses the start's names, or empty.
 Verdict Judge(const Start& start, int32_t result, const std::string& refusal) {
-  if (result == start.done) return {"done", ""};
+  if (result == start.row.done_result) return {"done", ""};
   if (result == -1 && !refusal.empty()) return {"failed: " + refusal, refusal};
   if (result == -1) return {"failed: Firefox not found", "Firefox not found"};
-  if (start.row.mode == Mode::kDlp && result == start.skipped) {
+  if (!start.row.web && result == start.row.skipped_result) {
     return {"skipped: the agent's RvClientConfig.qcf is present", ""};
   }
   return {"failed: unexpected result", "unexpected result"};

@@ -20,21 +20,14 @@ bool IsStrippedLine(Line line) { return NamesLibraryCfg(line) || Contains(line, 
 
 bool IsLoaderLine(Line line) { return IsStrippedLine(line) || Contains(line, kMarkerObscureValue); }
 
-// Which autoconfig file a line DLP replaces named, if a known one.
-enum class Predecessor { kNone, kTovk, kZarn, kShared };
-
-bool IsDlpLoaderLine(Line line, Predecessor& predecessor) {
-  if (Contains(line, kMarkerTovkCfg)) {
-    predecessor = Predecessor::kTovk;
-    return true;
-  }
-  if (Contains(line, kMarkerZarnCfg)) {
-    predecessor = Predecessor::kZarn;
-    return true;
-  }
-  if (Contains(line, kMarkerV2nCfg)) {
-    predecessor = Predecessor::kShared;
-    return true;
+// `shared` is set when the line named an autoconfig file a web mode writes,
+// which DLP then takes over.
+bool IsDlpLoaderLine(Line line, bool& shared) {
+  for (std::string_view web_cfg : {kMarkerTovkCfg, kMarkerZarnCfg, kMarkerV2nCfg}) {
+    if (Contains(line, web_cfg)) {
+      shared = true;
+      return true;
+    }
   }
   // A "cv_mozilla_dlp.cfg" line goes through its filename marker: DLP's own
   // older name needs no hand-over.
@@ -117,15 +110,15 @@ DlpLoaderEdit EditDlpLoaderFile(std::string_view bytes, const std::wstring& cfg_
   DlpLoaderEdit edit;
   ContentBuilder out(bytes);
   // Removed in file order, so that the last of them tells which file it named.
-  Predecessor predecessor = Predecessor::kNone;
+  bool shared = false;
   ForEachLine(bytes, [&](Line line) {
     if (stripped && IsStrippedLine(line)) return;
-    if (!IsDlpLoaderLine(line, predecessor) && !line.empty()) out.Keep(line);
+    if (!IsDlpLoaderLine(line, shared) && !line.empty()) out.Keep(line);
   });
   // Firefox was reading the shared file under a web mode (or under this
   // name already): DLP takes that file over rather than naming a second one,
   // so the web modes' lines and DLP's end up side by side.
-  edit.shared_name = predecessor != Predecessor::kNone;
+  edit.shared_name = shared;
   out.Add(PREF_LINE_OBSCURE_VALUE);
   out.AddOwned(FilenameLine(edit.shared_name ? std::wstring(kDefaultCfgName) : cfg_name));
   edit.content = out.Take();

@@ -20,7 +20,7 @@ constexpr std::string_view kCertificates[] = {CFG_LINE_PKIX, CFG_LINE_BUILTIN_CE
 
 // ZARN alone writes the certificate lines. DLP writes its scope lines first,
 // TOVK its proxy and enterprise-roots lines.
-const ModeRow kModes[] = {
+constexpr ModeRow kModes[] = {
     {Mode::kZarn,
      "zarn",
      true,
@@ -28,6 +28,9 @@ const ModeRow kModes[] = {
      L"PelorinZARNFFStart firefox install path is empty.",
      nullptr,
      nullptr,
+     0,
+     0,
+     false,
      kZarnBase,
      kScopes,
      kProxy,
@@ -41,6 +44,9 @@ const ModeRow kModes[] = {
      L"PelorinTOVKFFStart firefox install path is empty.",
      L"Finished TOVK FF extension operation.\r\n",
      L"FF config all_lines.push_back",
+     0,
+     0,
+     true,
      kTovkBase,
      kScopes,
      kProxy,
@@ -54,6 +60,9 @@ const ModeRow kModes[] = {
      L"firefox install path is empty.",
      L"Finished DLP FF extension operation.",
      nullptr,
+     1,
+     0,
+     false,
      {},
      kScopes,
      kProxy,
@@ -61,6 +70,14 @@ const ModeRow kModes[] = {
      {},
      kScopes},
 };
+
+constexpr bool RowsFollowTheEnum() {
+  for (size_t index = 0; index < std::size(kModes); ++index) {
+    if (static_cast<size_t>(kModes[index].mode) != index) return false;
+  }
+  return std::size(kModes) == kModeCount && static_cast<size_t>(Mode::kDlp) + 1 == kModeCount;
+}
+static_assert(RowsFollowTheEnum(), "one row for each mode, in the order of the enum");
 
 // The lines of the rows `chosen`, each once, in the order the rows name them.
 template <typename Chosen>

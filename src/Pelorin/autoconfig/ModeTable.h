@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace pelorin {
@@ -14,6 +15,8 @@ enum class Mode {
   kTovk,  // proxy-connect web protection
   kDlp,   // data-loss prevention
 };
+// The table has a row for each, in the enum's order; ModeTable.cpp asserts it.
+inline constexpr size_t kModeCount = 3;
 
 // Autoconfig line constants in the order a mode writes them.
 class LineSet {
@@ -42,6 +45,12 @@ struct ModeRow {
   const wchar_t* not_found_message;  // logged when Firefox is not registered
   const wchar_t* finished_message;   // logged after a start; null: none
   const wchar_t* edit_message;       // logged when the web writer edits a file; null: none
+  // The export's result for a start that did its work, and for one the
+  // agent's configuration stopped (DLP alone stops so).
+  int32_t done_result;
+  int32_t skipped_result;
+  // Replayed by PelorinUninitialize: the proxy-connect starts alone.
+  bool saved_for_replay;
 
   // The lines, in the order they are written: `base` always; `agent` while
   // the agent's configuration asks for them (DLP: always, see `web`);

@@ -37,7 +37,7 @@ int32_t StartWeb(Mode mode, const StartParams& params, const std::wstring& loade
     if (plan.changes.cfg_found_up_to_date) cfg_up_to_date = true;
   }
   Finish(RowOf(mode));
-  if (mode != Mode::kTovk) return 0;
+  if (!RowOf(mode).saved_for_replay) return 0;
   auto record = std::make_shared<ff_stored_param>();
   record->params = params;
   record->loader_name = NameOrDefault(loader_name, kDefaultLoaderName);
@@ -59,7 +59,7 @@ int32_t StartDlp(const std::wstring& loader_name, const std::wstring& cfg_name) 
   ModuleLockGuard lock;
   SystemInputs inputs;
   const Plan plan = PlanDlpStart(inputs, loader_name, cfg_name);
-  if (plan.result != 1) return plan.result;
+  if (plan.result != RowOf(Mode::kDlp).done_result) return plan.result;
   Apply(plan.changes, inputs.ReadPaths(), inputs.Leftovers());
   Finish(RowOf(Mode::kDlp));
   return plan.result;
