@@ -69,19 +69,17 @@ TEST(ListPrefJsFiles, LowerCasedJsFilesInCodeUnitOrder) {
 }
 
 // Only files count, and the names go on InstallPath as stored: nothing adds a
-// separator. The proxy flag is set only when the DLP configuration is
-// there or PXYClientConfig.qcf is.
+// separator.
 TEST(AgentConfig, ProbesOfTheInstallFolder) {
   const struct {
     std::wstring install_path;  // after the agent's folder
     std::vector<std::wstring> folders, files;
     bool client, rv;
-    std::optional<bool> proxy;  // nullopt: left as it was
   } cases[] = {
-      {L"\\", {}, {L"ClientConfig.qcf"}, true, false, std::nullopt},
-      {L"\\", {}, {L"RvClientConfig.qcf", L"PXYClientConfig.qcf"}, false, true, false},
-      {L"\\", {L"ClientConfig.qcf", L"RvClientConfig.qcf"}, {L"PXYClientConfig.qcf"}, false, false, true},
-      {L"\\x", {L"x"}, {L"x\\ClientConfig.qcf", L"xRvClientConfig.qcf"}, false, true, false},
+      {L"\\", {}, {L"ClientConfig.qcf"}, true, false},
+      {L"\\", {}, {L"RvClientConfig.qcf"}, false, true},
+      {L"\\", {L"ClientConfig.qcf", L"RvClientConfig.qcf"}, {}, false, false},
+      {L"\\x", {L"x"}, {L"x\\ClientConfig.qcf", L"xRvClientConfig.qcf"}, false, true},
   };
   for (const auto& c : cases) {
     RegistrySandbox registry;
@@ -90,11 +88,7 @@ TEST(AgentConfig, ProbesOfTheInstallFolder) {
     for (const std::wstring& name : c.folders) MakeDirectory(agent.dir() + L"\\" + name);
     for (const std::wstring& name : c.files) agent.AddFile(name);
     EXPECT_EQ(pelorin::IsClientConfigPresent(), c.client) << "row " << &c - cases;
-    for (bool before : {false, true}) {
-      bool proxy = before;
-      EXPECT_EQ(pelorin::IsRvClientConfigPresent(&proxy), c.rv);
-      EXPECT_EQ(proxy, c.proxy.value_or(before));
-    }
+    EXPECT_EQ(pelorin::IsRvClientConfigPresent(), c.rv) << "row " << &c - cases;
   }
 }
 

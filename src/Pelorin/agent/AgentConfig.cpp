@@ -30,15 +30,9 @@ bool IsClientConfigPresent() {
   return !install_path.empty() && IsPresent(install_path + L"ClientConfig.qcf");
 }
 
-bool IsRvClientConfigPresent(bool* proxy_config) {
+bool IsRvClientConfigPresent() {
   const std::wstring install_path = ReadInstallPath();
-  if (install_path.empty()) return false;
-  if (IsPresent(install_path + L"RvClientConfig.qcf")) {
-    if (proxy_config != nullptr) *proxy_config = false;
-    return true;
-  }
-  if (proxy_config != nullptr && IsPresent(install_path + L"PXYClientConfig.qcf")) *proxy_config = true;
-  return false;
+  return !install_path.empty() && IsPresent(install_path + L"RvClientConfig.qcf");
 }
 
 }  // namespace pelorin

@@ -7,10 +7,8 @@ namespace pelorin {
 
 bool IsClientConfigPresent();
 
-// Whether "RvClientConfig.qcf" is present. The answer about the proxy
-// configuration "PXYClientConfig.qcf" goes to `proxy_config` (may be null):
-// false when the Rv file is present, true when only the proxy file is, and
-// left alone otherwise.
-bool IsRvClientConfigPresent(bool* proxy_config);
+// Whether "RvClientConfig.qcf" is present. The start that asks it reads
+// nothing else of the agent's proxy configuration, so that is not probed.
+bool IsRvClientConfigPresent();
 
 }  // namespace pelorin

@@ -36,7 +36,7 @@ const FolderCheck& SystemInputs::Folder(const std::wstring& path) {
 bool SystemInputs::ClientConfigPresent() { return IsClientConfigPresent(); }
 
 // The probe's second answer, the proxy configuration, is not needed here.
-bool SystemInputs::RvClientConfigPresent() { return IsRvClientConfigPresent(nullptr); }
+bool SystemInputs::RvClientConfigPresent() { return IsRvClientConfigPresent(); }
 
 bool SystemInputs::InlineProxyEnabled() { return IsInlineProxyEnabled(); }
 
