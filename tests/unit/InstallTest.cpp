@@ -1,8 +1,6 @@
 // Where Firefox and the agent are installed, and what is found there.
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include "CfgText.h"
 #include "Sandboxes.h"
 #include "agent/AgentConfig.h"
