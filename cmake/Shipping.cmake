@@ -26,6 +26,15 @@ target_link_options(pelorin_hardening INTERFACE -fstack-protector-strong)
 set(PELORIN_MAP_DIR ${PROJECT_BINARY_DIR}/maps)
 file(MAKE_DIRECTORY ${PELORIN_MAP_DIR})
 
+# The commit and the build date the binaries carry, rewritten by every build
+# but touched only when they change.
+set(PELORIN_GENERATED_DIR ${PROJECT_BINARY_DIR}/generated)
+add_custom_target(pelorin_build_info
+  COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DOUT_DIR=${PELORIN_GENERATED_DIR}
+    -DVERSION=${PROJECT_VERSION} -P ${CMAKE_CURRENT_LIST_DIR}/BuildInfo.cmake
+  BYPRODUCTS ${PELORIN_GENERATED_DIR}/BuildInfo.h ${PELORIN_GENERATED_DIR}/build-info.json
+  VERBATIM)
+
 function(pelorin_ship target)
   target_link_libraries(${target} PRIVATE pelorin_hardening)
   target_link_options(${target} PRIVATE "-Wl,-Map=${PELORIN_MAP_DIR}/$<TARGET_FILE_NAME:${target}>.map")
