@@ -15,6 +15,12 @@ install(TARGETS Pelorin Orlix EXPORT PelorinTargets
   RUNTIME DESTINATION ${PELORIN_INSTALL_BINDIR}
   ARCHIVE DESTINATION lib)
 install(TARGETS pelorinctl RUNTIME DESTINATION ${PELORIN_INSTALL_BINDIR})
+# The debug files, split off by pelorin_ship, go into the symbols archive
+# only: `cmake --install --component symbols`.
+foreach(target Pelorin Orlix pelorinctl)
+  install(FILES $<TARGET_FILE:${target}>.debug DESTINATION ${PELORIN_INSTALL_BINDIR}
+    COMPONENT symbols EXCLUDE_FROM_ALL)
+endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/include/Pelorin.h DESTINATION include)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 

@@ -37,6 +37,19 @@ if(NOT version_line)
   message(FATAL_ERROR "PelorinConfigVersion.cmake does not state version ${VERSION}")
 endif()
 
+# The installed tool names the library's version (read from the DLL's version
+# resource) and the commit and the date it was built from.
+set(ENV{TZ} UTC)
+run(git -C ${SOURCE_DIR} log -1 --format=%H,%cd --date=format-local:%Y-%m-%dT%H:%M:%SZ)
+string(REGEX REPLACE "^([0-9a-f]+),([^\n]+)\n$" "\\1;\\2" head "${run_output}")
+list(GET head 0 commit)
+list(GET head 1 date)
+run(${WINE_RUN} ${prefix}/bin/pelorinctl.exe --version)
+set(expected "Pelorin.dll ${VERSION}\npelorinctl ${VERSION}, commit ${commit}, built ${date}\n")
+if(NOT run_output STREQUAL expected)
+  message(FATAL_ERROR "pelorinctl --version printed\n${run_output}instead of\n${expected}")
+endif()
+
 # A host's build, with the same toolchain. The cross toolchain confines
 # package searches to its sysroot, so the package folder is named directly.
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/consumer -G ${GENERATOR}

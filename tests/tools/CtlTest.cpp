@@ -35,7 +35,6 @@ TEST_F(Ctl, ExitCodesAndWhatEachCommandPrints) {
        "  [firefox-not-registered] HKLM\\SOFTWARE\\WOW6432Node\\Clients\\StartMenuInternet: No Firefox is registered "
        "here, so the agent controls none: install Firefox or repair its registration.\n"
        "Firefox starts locked:     no\npelorinctl: 1 finding(s) stand in the way of the mode's locks\n"},
-      {L"--version", 0, "Pelorin.dll " PELORIN_PROJECT_VERSION "\n"},
       {L"status", 0,
        "Firefox install directory: (not found)\nFirst preference file:     (none)\n"
        "Autoconfig file it names:  (none)\nInline proxy in force:     no\n"

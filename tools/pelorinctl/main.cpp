@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "BuildInfo.h"
 #include "Commands.h"
 #include "Compliance.h"
 #include "Console.h"
@@ -39,7 +40,8 @@ void Define(CLI::App& app, Command& command) {
   app.require_subcommand(0, 1);
   app.add_flag("--json", command.json, "print the report as JSON (UTF-8)");
   app.add_flag("-v,--verbose", command.verbose, "also print the log records the command produced");
-  app.add_flag("--version", command.version, "print the version of Pelorin.dll");
+  app.add_flag("--version", command.version,
+               "print the version of Pelorin.dll, and the commit and the date this tool was built from");
   std::vector<std::string> names;
   for (const pelorin::ModeRow* row = pelorin::ModesBegin(); row != pelorin::ModesEnd(); ++row)
     names.push_back(row->name);
@@ -156,7 +158,8 @@ int Run(CLI::App& app, Command& command, std::vector<std::string> arguments) {
     return kExitUsage;
   }
   if (command.version) {
-    WriteOut("Pelorin.dll " + ModuleVersion(LibraryPath()) + "\n");
+    WriteOut("Pelorin.dll " + ModuleVersion(LibraryPath()) +
+             "\npelorinctl " PELORIN_VERSION ", commit " PELORIN_COMMIT ", built " PELORIN_BUILD_DATE "\n");
     return kExitSuccess;
   }
   if (app.get_subcommands().empty()) {
