@@ -57,6 +57,7 @@ def loader_variants(loader):
     yield "loader statements on one line", loader.replace(";\n", "; ").rstrip() + "\n", {}
     yield "loader block comment", "/* " + FILENAME % "x.cfg" + " */\n" + loader, {}
     yield "loader hash comment", "# admin's note\n" + loader, {}
+    yield "loader comment lines, cr", "// admin's note\n" + loader + "# another\n", {"eol": "cr"}
     yield "loader last statement cut short", filename + obscure.rstrip().rstrip(";"), {}
     yield "loader junk before obscure", filename + "junk(\n" + obscure, {}
     yield "loader junk with semicolon", filename + "junk;\n" + obscure, {}
