@@ -75,6 +75,22 @@ class Fleet(unittest.TestCase):
             self.assertTrue(rule["RemediationStrings"][0]["Description"], rule["SettingName"])
         self.assertEqual({"Language", "Title", "Description"}, set(rules[0]["RemediationStrings"][0]))
 
+    def test_settings_follow_the_verdict(self):
+        gone = wine.registration_reg(os.path.join(ARGS.work, "no-such-firefox"))
+        rows = [
+            # A preference the mode does not set holds, so one rule serves every mode.
+            ("", ["--mode", "tovk"], {"FirefoxFound": False, "FirefoxNotRegistered": True, "Mode": "tovk",
+                                      "ProxyTypeHolds": False, "PkixVerificationHolds": True}),
+            (gone, [], {"FirefoxFound": False, "FirefoxNotRegistered": False, "InstallFolderMissing": True,
+                        "Mode": "", "FindingCount": 1, "FindingCodes": "install-folder-missing"}),
+        ]
+        for registration, args, expected in rows:
+            self.prefix.import_reg(wine.wipe_reg() + registration)
+            code, line = self.run_ctl("check", "--format", "intune", *args)
+            settings = json.loads(line)
+            self.assertEqual(expected, {name: settings[name] for name in expected}, args)
+        self.prefix.import_reg(wine.wipe_reg())
+
     def test_registry_readers_find_every_value_they_name(self):
         self.prefix.import_reg("[HKEY_LOCAL_MACHINE\\%s]\n\"FromAnOldRun\"=\"x\"\n\n" % KEY)
         code, text = self.run_ctl("check", "--record", "--format", "configmgr")
