@@ -76,19 +76,34 @@ class Fleet(unittest.TestCase):
         self.assertEqual({"Language", "Title", "Description"}, set(rules[0]["RemediationStrings"][0]))
 
     def test_settings_follow_the_verdict(self):
-        gone = wine.registration_reg(os.path.join(ARGS.work, "no-such-firefox"))
+        loader = 'pref("general.config.obscure_value", 0);\npref("general.config.filename", "cv_mozilla_V2N.cfg");\n'
         rows = [
             # A preference the mode does not set holds, so one rule serves every mode.
-            ("", ["--mode", "tovk"], {"FirefoxFound": False, "FirefoxNotRegistered": True, "Mode": "tovk",
-                                      "ProxyTypeHolds": False, "PkixVerificationHolds": True}),
-            (gone, [], {"FirefoxFound": False, "FirefoxNotRegistered": False, "InstallFolderMissing": True,
-                        "Mode": "", "FindingCount": 1, "FindingCodes": "install-folder-missing"}),
+            (None, ["--mode", "tovk"], {"FirefoxFound": False, "FirefoxNotRegistered": True, "Mode": "tovk",
+                                        "ProxyTypeHolds": False, "PkixVerificationHolds": True}),
+            ({}, [], {"FirefoxFound": False, "FirefoxNotRegistered": False, "InstallFolderMissing": True,
+                      "Mode": "", "FindingCount": 1, "FindingCodes": "install-folder-missing"}),
+            # Three lines missing and a policy: four findings of two codes.
+            ({"defaults/pref/!.js": loader, "cv_mozilla_V2N.cfg": "//\n",
+              "distribution/policies.json": '{"policies": {"Proxy": {"Mode": "none"}}}'},
+             ["--mode", "tovk"], {"FirefoxFound": True, "FindingCount": 4, "CfgLineMissing": True,
+                                  "FindingCodes": "cfg-line-missing,policy-overrides"}),
         ]
-        for registration, args, expected in rows:
+        for index, (files, args, expected) in enumerate(rows):
+            registration = ""
+            if files is not None:
+                install = os.path.join(ARGS.work, "firefox-%d" % index)
+                for relative, text in files.items():
+                    os.makedirs(os.path.dirname(os.path.join(install, relative)), exist_ok=True)
+                    with open(os.path.join(install, relative), "w") as f:
+                        f.write(text)
+                registration = wine.registration_reg(install)
             self.prefix.import_reg(wine.wipe_reg() + registration)
             code, line = self.run_ctl("check", "--format", "intune", *args)
             settings = json.loads(line)
             self.assertEqual(expected, {name: settings[name] for name in expected}, args)
+            code, line = self.run_ctl("check", "--format", "configmgr", *args)
+            self.assertEqual("NonCompliant: " + settings["FindingCodes"] + "\n", line)
         self.prefix.import_reg(wine.wipe_reg())
 
     def test_registry_readers_find_every_value_they_name(self):
