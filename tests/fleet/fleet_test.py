@@ -144,11 +144,12 @@ class Fleet(unittest.TestCase):
         self.assertLessEqual(len(text), 2048)
         self.assertIn("firefox-not-registered", text)
         # Typed as Firefox types the values, so a script compares them with Firefox's.
-        code, text = self.run_ctl("--json", "check", "--mode", "tovk")
-        report, _ = json.JSONDecoder().raw_decode(text)
-        self.assertEqual('[[5, true, false], ["", true, false], [true, true, false]]',
-                         json.dumps([[p["value"], p["locked"], p["holds"]] for p in report["preferences"]]))
-        self.assertEqual((1, False), (code, report["locked"]))
+        for args in (["--json", "check"], ["check", "--format", "json"]):
+            code, text = self.run_ctl(*args, "--mode", "tovk")
+            report, _ = json.JSONDecoder().raw_decode(text)
+            self.assertEqual('[[5, true, false], ["", true, false], [true, true, false]]',
+                             json.dumps([[p["value"], p["locked"], p["holds"]] for p in report["preferences"]]))
+            self.assertEqual((1, False), (code, report["locked"]))
 
 
 def main():
