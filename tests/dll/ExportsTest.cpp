@@ -151,7 +151,9 @@ TEST(VersionAndCfg, ReportsTheLoaderFileAndTheCfgItNames) {
   EXPECT_EQ(dll.GetFFVersionAndCfg(L"id", nullptr, nullptr), 1);
   EXPECT_FALSE(DirectoryExists(firefox.file(L"defaults")));
   EXPECT_EQ(dll.GetFFVersionAndCfg(L"id", &loader, &cfg), 1);
-  WriteBytes(firefox.pref(L"!.js"), PrefFilename("cv_mozilla_zarn.cfg") + "\n");  // fails unless pref was created
+  // The last filename line is the one Firefox keeps. Fails unless pref was created.
+  WriteBytes(firefox.pref(L"!.js"),
+             PrefFilename("cv_mozilla_tovk.cfg") + "\n" + PrefFilename("cv_mozilla_zarn.cfg") + "\n");
   WriteBytes(firefox.pref(L"Z.js"), "");
   EXPECT_EQ(dll.GetFFVersionAndCfg(L"id", &loader, &cfg), 1);
   EXPECT_EQ(loader + L"|" + cfg, L"!.js|cv_mozilla_zarn.cfg");

@@ -139,7 +139,9 @@ TEST(WebStartPlan, LoaderAndPreferenceFiles) {
   const std::wstring custom = L"defaults\\pref\\Custom.JS";
   const std::wstring loader_txt = L"defaults\\pref\\loader.txt";
   const std::string foreign_name = "pref(\"general.config.filename\", \"h\xC3\xA9.cfg\");";
-  const std::string stale = "pref(\"a\", 1);\n" + PrefFilename("cv_mozilla_zarn.cfg") + "\n\n";
+  // Blank lines between kept lines stay; the blank tail goes.
+  const std::string kept = "pref(\"a\", 1);\n\npref(\"c\", 3);\n";
+  const std::string stale = "pref(\"a\", 1);\n\n" + PrefFilename("cv_mozilla_zarn.cfg") + "\npref(\"c\", 3);\n\n";
   const std::string cfg = "//\n" + kTovkLines;
   const struct {
     bool replay;
@@ -156,7 +158,7 @@ TEST(WebStartPlan, LoaderAndPreferenceFiles) {
       {false,
        L"loader.txt",
        {{loader_txt, "// x\n\n" + foreign_name + "\n" + kPrefObscure + "\r\n"}, {prefs, stale}, {channel, stale}},
-       {{loader_txt, "// x\n" + kV2nLoader}, {prefs, "pref(\"a\", 1);\n"}, {channel, "pref(\"a\", 1);\n"}},
+       {{loader_txt, "// x\n" + kV2nLoader}, {prefs, kept}, {channel, kept}},
        {L"stripped " + prefs, L"stripped " + channel, L"loader " + loader_txt},
        {L"FFObscure=pref(\"general.config.obscure_value\", 0);\r after loader",
         L"FFJSFile=pref(\"general.config.filename\", \"h\u00e9.cfg\"); after loader"}},
