@@ -122,6 +122,9 @@ TEST_F(Check, PoliciesThatWinOverTheLocks) {
   EXPECT_EQ(pelorin::CheckFirefox(pelorin::Mode::kTovk).findings.at(0).subject,
             L"HKLM\\SOFTWARE\\Policies\\Mozilla\\Firefox\\Preferences");
   registry_.DeleteTree(kFirefoxPolicyKey);
+  // Windows policies keep booleans as DWORDs: 1 agrees with the lock, 0 does not.
+  registry_.SetDword(certificates, L"ImportEnterpriseRoots", 1);
+  EXPECT_EQ(Verdicts(), " / ");
   registry_.SetDword(certificates, L"ImportEnterpriseRoots", 0);
   EXPECT_EQ(Verdicts(), "security.enterprise_roots.enabled / policy-overrides");
   // The same policies in the file beside Firefox.
