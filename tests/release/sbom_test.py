@@ -9,14 +9,15 @@ import subprocess
 import sys
 
 ALL = {"Pelorin.dll", "Orlix.dll", "pelorinctl.exe"}
-# component, Debian package that ships it, the binaries that link it in (and no other does)
+GCC = "GPL-3.0-or-later WITH GCC-exception-3.1"  # the runtime exception is what allows static linking
+# component, Debian package that ships it, the binaries that link it in (and no other does), its licence
 ROWS = [
-    ("libstdc++", "g++-mingw-w64-x86-64-posix", ALL),
-    ("libgcc", "gcc-mingw-w64-x86-64-posix", ALL),
-    ("libssp", "gcc-mingw-w64-x86-64-posix", ALL),
-    ("winpthreads", "mingw-w64-x86-64-dev", ALL),
-    ("RapidJSON", "rapidjson-dev", {"Pelorin.dll", "pelorinctl.exe"}),
-    ("CLI11", "libcli11-dev", {"pelorinctl.exe"}),
+    ("libstdc++", "g++-mingw-w64-x86-64-posix", ALL, GCC),
+    ("libgcc", "gcc-mingw-w64-x86-64-posix", ALL, GCC),
+    ("libssp", "gcc-mingw-w64-x86-64-posix", ALL, GCC),
+    ("winpthreads", "mingw-w64-x86-64-dev", ALL, "MIT AND BSD-3-Clause"),
+    ("RapidJSON", "rapidjson-dev", {"Pelorin.dll", "pelorinctl.exe"}, "MIT"),
+    ("CLI11", "libcli11-dev", {"pelorinctl.exe"}, "BSD-3-Clause"),
 ]
 
 
@@ -32,12 +33,14 @@ def main():
                 packages[r["spdxElementId"]]["name"])
     failures = [] if sbom["spdxVersion"] == "SPDX-2.3" else [f"spdxVersion {sbom['spdxVersion']}"]
 
-    for name, deb, binaries in ROWS:
+    for name, deb, binaries, licence in ROWS:
         version = subprocess.run(["dpkg-query", "-W", "-f=${Version}", deb], check=True, capture_output=True,
                                  text=True).stdout
         package = by_name.get(name, {})
         if package.get("versionInfo") != version:
             failures.append(f"{name}: version {package.get('versionInfo')}, but {deb} is {version}")
+        if package.get("licenseDeclared") != licence:
+            failures.append(f"{name}: licence {package.get('licenseDeclared')}, not {licence}")
         if linked.get(name, set()) != binaries:
             failures.append(f"{name}: linked into {sorted(linked.get(name, []))}, not {sorted(binaries)}")
     for p in packages.values():
