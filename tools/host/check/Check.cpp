@@ -246,7 +246,7 @@ class Checker {
         const Statement statement = ParseStatement(constant).value();
         result_.prefs.push_back({statement.name, *statement.value, statement.function == "lockPref", false});
       }
-      if (loaded) CheckPrefs(SplitScriptLines(firefox_content_), constants);
+      if (loaded) CheckPrefs(firefox_lines_, constants);
       if (installed) CheckPolicies();
     }
     for (Finding& finding : FindOtherInstalls(result_.install_dir)) result_.findings.push_back(std::move(finding));
@@ -343,10 +343,10 @@ class Checker {
       return false;
     }
     firefox_content_ = std::move(*read);
-    const std::string& content = firefox_content_;
+    firefox_lines_ = SplitScriptLines(firefox_content_);
     // Established with Firefox ESR: a statement cut short (a syntax error,
     // or a call cut to an unknown name) leaves Firefox blocked at start.
-    if (!content.empty() && !IsCompleteLine(SplitScriptLines(content).back())) {
+    if (!firefox_lines_.empty() && !IsCompleteLine(firefox_lines_.back())) {
       Add("cfg-cut-off", result_.autoconfig_file,
           "Its last line is cut off, so Firefox stops at start with an autoconfig error: run the mode's start "
           "again.");
@@ -362,9 +362,8 @@ class Checker {
   bool CallsAnUndefinedFunction() {
     static const char* const kDefined[] = {"pref",      "defaultPref", "lockPref", "unlockPref",
                                            "clearPref", "getPref",     "getenv",   "displayError"};
-    const LineList lines = SplitScriptLines(firefox_content_);
-    for (size_t index = 1; index < lines.size(); ++index) {
-      for (const Statement& statement : ParseStatements(lines[index]).value_or(std::vector<Statement>())) {
+    for (size_t index = 1; index < firefox_lines_.size(); ++index) {
+      for (const Statement& statement : ParseStatements(firefox_lines_[index]).value_or(std::vector<Statement>())) {
         if (std::find(std::begin(kDefined), std::end(kDefined), statement.function) != std::end(kDefined)) continue;
         Add("cfg-undefined-call", result_.autoconfig_file,
             "Line " + std::to_string(index + 1) + " calls " + statement.function +
@@ -453,6 +452,7 @@ class Checker {
   std::wstring expected_cfg_;    // the agent's autoconfig file
   bool own_file_ = false;        // Firefox will run the agent's autoconfig file
   std::string firefox_content_;  // of the file Firefox will run
+  LineList firefox_lines_;       // views into firefox_content_, cut once
   std::string agent_content_;    // of the agent's file
 };
 
