@@ -53,8 +53,8 @@ std::string Joined(const std::vector<std::string>& codes) {
   return joined;
 }
 
-bool Found(const pelorin::CheckResult& result) {
-  const std::vector<std::string> codes = FindingCodes(result);
+// `codes`: the verdict's finding codes.
+bool Found(const std::vector<std::string>& codes) {
   for (const char* absent : {"firefox-not-registered", "install-folder-missing"}) {
     if (std::find(codes.begin(), codes.end(), absent) != codes.end()) return false;
   }
@@ -125,7 +125,7 @@ std::vector<Setting> ComplianceSettings(const pelorin::CheckResult& result) {
   }
   std::vector<Setting> settings = {
       Int64("SchemaVersion", kComplianceSchemaVersion),
-      Boolean("FirefoxFound", Found(result)),
+      Boolean("FirefoxFound", Found(codes)),
       Boolean("FirefoxStartsLocked", result.AllHold()),
       String("Mode", result.mode ? pelorin::RowOf(*result.mode).name : ""),
       Int64("FindingCount", static_cast<int64_t>(result.findings.size())),
