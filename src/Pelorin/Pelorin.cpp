@@ -9,7 +9,6 @@
 #include "firefox/InstallPath.h"
 #include "modes/Operations.h"
 #include "modes/VersionQuery.h"
-#include "proxy/InlineProxy.h"
 
 namespace {
 
@@ -83,7 +82,7 @@ int32_t PelorinUninstallCleanUp(bool only_proxy) {
 }
 
 int32_t IsInlineProxyEnabled() {
-  return pelorin::CatchAtBoundary(0, [] { return pelorin::IsInlineProxyEnabled() ? 1 : 0; });
+  return pelorin::CatchAtBoundary(0, [] { return pelorin::InlineProxyEnabled() ? 1 : 0; });
 }
 
 }  // extern "C"

@@ -6,11 +6,11 @@
 #include <cwctype>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "base/Log.h"
 #include "modes/Inputs.h"
 
 namespace testing_support {
@@ -32,8 +32,9 @@ struct FakeInputs : pelorin::Inputs {
   bool client_config = false;
   bool rv_config = false;
   bool inline_proxy = false;
-  std::wstring recorded_cfg;              // FFCFG below the folder; empty: not set
-  std::set<std::wstring> linked_folders;  // below the folder; empty: the folder itself
+  std::wstring recorded_cfg;                             // FFCFG below the folder; empty: not set
+  std::map<pelorin::RecordName, std::wstring> recorded;  // as stored, for what a record replaces
+  std::set<std::wstring> linked_folders;                 // below the folder; empty: the folder itself
   std::wstring install = kFakeFirefox;
 
   std::wstring Path(const std::wstring& relative) const {
@@ -83,30 +84,21 @@ struct FakeInputs : pelorin::Inputs {
   }
   bool ClientConfigPresent() override { return client_config; }
   bool RvClientConfigPresent() override { return rv_config; }
-  bool InlineProxyEnabled() override {
-    pelorin::Log(kProxyAsked.c_str());
+  bool InlineProxyEnabled(pelorin::Messages& messages) override {
+    messages.push_back(kProxyAsked);
     return inline_proxy;
   }
   std::wstring RecordedCfgPath() override { return recorded_cfg.empty() ? L"" : Path(recorded_cfg); }
+  std::optional<std::wstring> RecordedValue(pelorin::RecordName name) override {
+    const auto found = recorded.find(name);
+    if (found == recorded.end()) return std::nullopt;
+    return found->second;
+  }
 
  private:
   std::map<std::wstring, std::unique_ptr<pelorin::FileRead>> reads_;
   pelorin::FolderCheck folder_;
   pelorin::FolderCheck linked_{"FolderReparsePoint", ERROR_CANT_ACCESS_FILE, {}};
-};
-
-// The messages logged while alive.
-class LogRecorder {
- public:
-  LogRecorder() {
-    Messages().clear();
-    pelorin::SetLogFunction([](const wchar_t* message) { Messages().push_back(message); });
-  }
-  ~LogRecorder() { pelorin::SetLogFunction(nullptr); }
-  static std::vector<std::wstring>& Messages() {
-    static std::vector<std::wstring> messages;
-    return messages;
-  }
 };
 
 }  // namespace testing_support

@@ -19,6 +19,7 @@ using namespace testing_support;
 // The library is linked into this executable: its calls go through these slots.
 extern "C" decltype(&RegSetValueExW) __imp_RegSetValueExW;
 extern "C" decltype(&FindFirstFileW) __imp_FindFirstFileW;
+extern "C" decltype(&ReadFile) __imp_ReadFile;
 
 namespace {
 
@@ -97,16 +98,18 @@ TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
       inputs.files[cfg] = cfg_as_decided + kCfgAutoDisableScopes + "\n" + kCfgEnabledScopes + "\n";
     }
     if (row.error != ERROR_LOCK_VIOLATION && row.step != nullptr) MakeDirectory(firefox.file(row.blocked));
-    LogRecorder log;
-    const pelorin::Plan plan = pelorin::PlanWebStart(inputs, pelorin::Mode::kTovk, L"loader.txt", L"", false, false);
-    LogRecorder::Messages().clear();
+    pelorin::Outcome outcome = pelorin::PlanWebStart(inputs, pelorin::Mode::kTovk, L"loader.txt", L"", false, false);
+    const size_t planned_messages = outcome.messages.size();
     g_offered.clear();
     g_refuse = row.key == kRefusing;
     SetImportSlot(__imp_RegSetValueExW, &OfferValue);
-    StdoutCapture out;
-    pelorin::Apply(plan.changes, {}, {});
+    pelorin::Apply(outcome, {}, {});
     SetImportSlot(__imp_RegSetValueExW, kSetValue);
-    EXPECT_EQ(out.Text(), FailureLine(row.step, firefox.file(row.blocked), row.error));
+    std::string failures;
+    for (const pelorin::FileChange& file : outcome.files) {
+      if (file.failure) failures += pelorin::WriteFailureLine(*file.failure, file.path);
+    }
+    EXPECT_EQ(failures, FailureLine(row.step, firefox.file(row.blocked), row.error));
     for (const std::wstring& file : {cfg, loader, prefs}) {
       const bool written = std::count(row.written.begin(), row.written.end(), file) != 0;
       EXPECT_EQ(FileExists(firefox.file(file)), written) << Narrow(file);
@@ -124,8 +127,9 @@ TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
                                      : !row.line_recorded ? old_line
                                      : stored             ? line_value
                                                           : none);
-    EXPECT_EQ(LogRecorder::Messages(), stored && row.cfg_recorded ? std::vector<std::wstring>{L"SaveCurrentCFGFilePath"}
-                                                                  : std::vector<std::wstring>{});
+    const std::vector<std::wstring> applied(outcome.messages.begin() + planned_messages, outcome.messages.end());
+    EXPECT_EQ(applied, stored && row.cfg_recorded ? std::vector<std::wstring>{L"SaveCurrentCFGFilePath"}
+                                                  : std::vector<std::wstring>{});
     pelorin::unique_hkey key;
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAgentCommonKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS,
               row.key != kMissing);
@@ -134,6 +138,7 @@ TEST(Apply, FilesInOrderAndRecordsOnlyForFilesInPlace) {
 
 std::vector<std::wstring> g_listed;
 const auto kFindFirst = __imp_FindFirstFileW;
+const auto kRead = __imp_ReadFile;
 HANDLE WINAPI ListFolder(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
   g_listed.push_back(pattern);
   return kFindFirst(pattern, data);
@@ -153,6 +158,33 @@ TEST(Apply, EachFolderIsListedOnce) {
     SetImportSlot(__imp_FindFirstFileW, kFindFirst);
     EXPECT_EQ(g_listed, (std::vector<std::wstring>{firefox.pref_dir() + L"\\*", firefox.dir() + L"\\*.pelorin-tmp"}))
         << dlp;
+  }
+}
+
+BOOL WINAPI LockedRead(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) {
+  SetLastError(ERROR_LOCK_VIOLATION);
+  return FALSE;
+}
+
+// The host learns of a file it keeps from the export's lines on standard
+// output: a read that failed has its own line, before the file's; the
+// cleanup reports alike. Only the autoconfig file has bytes to read.
+TEST(Operations, AFailedReadIsPrintedBeforeTheFileItKeeps) {
+  RegistrySandbox registry;
+  FirefoxInstall firefox;
+  firefox.Register(registry);
+  AgentInstall agent(registry);
+  const std::wstring cfg = firefox.file(L"cv_mozilla_V2N.cfg");
+  WriteBytes(cfg, "// mine\n");
+  registry.SetString(kAgentCommonKey, L"FFCFG", cfg);
+  const std::string lines = "ReadFile failed, 33\nSetFileContentW: ReadFile " + Narrow(cfg) + " failed with error 33\n";
+  for (const bool cleanup : {false, true}) {
+    StdoutCapture out;
+    SetImportSlot(__imp_ReadFile, &LockedRead);
+    cleanup ? pelorin::UninstallCleanUp(false) : void(pelorin::StartWeb(pelorin::Mode::kTovk, {}, L"", L"", false));
+    SetImportSlot(__imp_ReadFile, kRead);
+    EXPECT_EQ(out.Text(), lines) << cleanup;
+    EXPECT_EQ(ReadBytes(cfg), "// mine\n");
   }
 }
 

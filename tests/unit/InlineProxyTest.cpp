@@ -143,10 +143,9 @@ TEST(InlineProxy, ServiceStateThenPolicy) {
     if (row.type != kNoKey) registry.CreateKey(kFirefoxPolicyKey);
     if (row.type != kNoKey && row.type != 0)
       registry.SetBytes(kFirefoxPolicyKey, L"ExtensionSettings", row.type, row.bytes);
-    LogRecorder log;
-    EXPECT_EQ(pelorin::IsInlineProxyEnabled(), row.answer);
-    EXPECT_EQ(LogRecorder::Messages(),
-              row.message.empty() ? std::vector<std::wstring>{} : std::vector<std::wstring>{row.message});
+    pelorin::Messages messages;
+    EXPECT_EQ(pelorin::IsInlineProxyEnabled(messages), row.answer);
+    EXPECT_EQ(messages, row.message.empty() ? std::vector<std::wstring>{} : std::vector<std::wstring>{row.message});
     const std::vector<uintptr_t> opened = {2, 1};  // what each row opened, closed in this order
     const size_t open_count = row.manager_error != 0 ? 0 : row.service_error != 0 ? 1 : 2;
     EXPECT_EQ(g_closed, std::vector<uintptr_t>(opened.end() - open_count, opened.end()));

@@ -45,23 +45,22 @@ const wchar_t* RoleName(pelorin::FileRole role) {
 
 template <typename Decision>
 Decided Decide(FakeInputs& inputs, Decision decision) {
-  LogRecorder log;
-  const pelorin::Plan plan = decision(inputs);
+  const pelorin::Outcome outcome = decision(inputs);
   Decided decided;
-  decided.result = plan.result;
-  for (const pelorin::FileChange& change : plan.changes.files) {
+  decided.result = outcome.result;
+  for (const pelorin::FileChange& change : outcome.files) {
     if (!change.Changed()) continue;
     const std::wstring relative = change.path.substr(std::wstring(kFakeFirefox).size() + 1);
     decided.after[relative] = change.after.Bytes();
     const std::wstring refused = change.refused ? L" refused " + Widen(change.refused->step) : L"";
     decided.roles.push_back(std::wstring(RoleName(change.role)) + L" " + relative + refused);
   }
-  for (const pelorin::RecordChange& record : plan.changes.records) {
+  for (const pelorin::RecordChange& record : outcome.records) {
     decided.records.push_back(std::wstring(pelorin::RecordValueName(record.name)) + L"=" + record.value + L" after " +
                               RoleName(record.file));
   }
-  decided.messages = LogRecorder::Messages();
-  decided.found_up_to_date = plan.changes.cfg_found_up_to_date;
+  decided.messages = outcome.messages;
+  decided.found_up_to_date = outcome.cfg_found_up_to_date;
   return decided;
 }
 

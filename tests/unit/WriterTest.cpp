@@ -164,11 +164,9 @@ TEST(Writer, TheTargetKeepsItsOldBytesWhicheverStepFails) {
       Sleep(row.hold_ms);
       held.reset();
     });
-    StdoutCapture out;
-    EXPECT_EQ(pelorin::SetFileContentW(target, content, before), row.step == nullptr);
-    const std::string printed = out.Text();
+    const std::optional<pelorin::FailedStep> failed = pelorin::SetFileContentW(target, content, before);
     holder.join();
-    EXPECT_EQ(printed, FailureLine(row.step, target, row.error));
+    EXPECT_EQ(failed ? pelorin::WriteFailureLine(*failed, target) : "", FailureLine(row.step, target, row.error));
     EXPECT_EQ(ReadBytes(target), row.step == nullptr ? content.Bytes() : old);
     // The rename would drop an administrator's marks; they are carried over.
     EXPECT_NE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
@@ -233,9 +231,34 @@ TEST(Writer, PiecesOfEverySizeAndOrderArriveAsPlanned) {
     }
     const std::wstring target = dir / (L"f" + std::to_wstring(round) + L".cfg");
     WriteBytes(target, old);
-    ASSERT_TRUE(pelorin::SetFileContentW(target, builder.Take(), pelorin::ReadFileRefusingLinks(target)));
+    ASSERT_FALSE(pelorin::SetFileContentW(target, builder.Take(), pelorin::ReadFileRefusingLinks(target)));
     ASSERT_EQ(ReadBytes(target), expected) << "round " << round;
   }
 }
 
 }  // namespace
+
+// The failure line is a host's only word on a file it was left: the line as
+// printed is read back whole, whatever the path holds; any other line is no
+// failure.
+TEST(FailureLine, ReadBackAsPrinted) {
+  const std::wstring path = L"C:\\a b\\x failed with error 5 \u00e9.cfg";
+  const std::string printed = pelorin::WriteFailureLine({"MoveFileEx", 183}, path);
+  EXPECT_EQ(printed, "SetFileContentW: MoveFileEx C:\\a b\\x failed with error 5 \xC3\xA9.cfg failed with error 183\n");
+  const struct {
+    std::string line;
+    std::string read;  // "step|target|error"; empty: not a failure line
+  } rows[] = {
+      {printed, "MoveFileEx|" + Narrow(path) + "|183"},
+      {"SetFileContentW: HardLink C:\\x.js failed with error 1142\r\n", "HardLink|C:\\x.js|1142"},
+      {"SetFileContentW: CreateFile C:\\x failed with error \n", ""},
+      {"SetFileContentW: CreateFile C:\\x failed with error -5\n", ""},
+      {"SetFileContentW:  failed with error 5\n", ""},
+      {"setfilecontentw: CreateFile C:\\x failed with error 5\n", ""},
+      {"ReadFile failed, 33\n", ""},
+  };
+  for (const auto& row : rows) {
+    const std::optional<pelorin::WriteFailure> read = pelorin::ParseWriteFailure(row.line);
+    EXPECT_EQ(read ? read->step + "|" + read->target + "|" + std::to_string(read->error) : "", row.read) << row.line;
+  }
+}

@@ -144,7 +144,8 @@ Value NameValue(const std::wstring& name) {
   return name.empty() ? Value::Null("(default)") : Value::String(pelorin::WideToUtf8(name));
 }
 
-// The files the library printed it could not write, in its own words.
+// The files the library printed it could not write, read back through the
+// failure line, the one contract of its standard output.
 std::vector<pelorin::WriteFailure> ReadFailures(const std::string& printed) {
   std::vector<pelorin::WriteFailure> failures;
   size_t start = 0;

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "agent/AgentKeys.h"
-#include "base/Log.h"
 #include "base/Registry.h"
 #include "base/UniqueHandle.h"
 
@@ -41,15 +40,25 @@ const wchar_t* RecordValueName(RecordName name) {
   return kFilenameLineValue;
 }
 
-void WriteRecords(const std::vector<std::pair<RecordName, std::wstring>>& records) {
-  if (records.empty()) return;
+std::vector<bool> WriteRecords(const std::vector<std::pair<RecordName, std::wstring>>& records) {
+  std::vector<bool> written(records.size(), false);
+  if (records.empty()) return written;
   const unique_hkey key = OpenAgentCommonKey();
-  if (!key) return;
-  for (const auto& [name, value] : records) {
+  if (!key) return written;
+  for (size_t index = 0; index < records.size(); ++index) {
+    const auto& [name, value] = records[index];
     const wchar_t* value_name = RecordValueName(name);
     if (name != RecordName::kCfgPath) RegDeleteValueW(key.get(), value_name);
-    if (SetString(key.get(), value_name, value) && name == RecordName::kCfgPath) Log(L"SaveCurrentCFGFilePath");
+    written[index] = SetString(key.get(), value_name, value);
   }
+  return written;
+}
+
+std::optional<std::wstring> ReadRecord(RecordName name) {
+  const RegistryRead read = ReadRegistryValue(HKEY_LOCAL_MACHINE, kAgentCommonKey, RecordValueName(name),
+                                              {REG_SZ, REG_EXPAND_SZ}, kAnyRegistryLength);
+  if (!read.value) return std::nullopt;
+  return read.value->Text();
 }
 
 std::wstring ReadCfgFilePath() {

@@ -3,6 +3,7 @@
 // failures are silent.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,9 +19,11 @@ enum class RecordName {
 const wchar_t* RecordValueName(RecordName name);
 
 // Sets each value as REG_SZ, the key opened once. A replaced loader line is
-// deleted before it is set again. Logs "SaveCurrentCFGFilePath" when FFCFG
-// has been written.
-void WriteRecords(const std::vector<std::pair<RecordName, std::wstring>>& records);
+// deleted before it is set again. Returns whether each was set, in order.
+std::vector<bool> WriteRecords(const std::vector<std::pair<RecordName, std::wstring>>& records);
+
+// A record as stored, unexpanded; nullopt when missing or not a string.
+std::optional<std::wstring> ReadRecord(RecordName name);
 
 // FFCFG as recorded, or an empty string when the key or the value is missing.
 std::wstring ReadCfgFilePath();

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "autoconfig/CfgLines.h"
-#include "base/Log.h"
 
 namespace pelorin {
 
@@ -102,25 +101,25 @@ bool CfgHoldsModeLines(std::string_view bytes, const ModeRow& row, bool agent_co
   return !lines.HasAny(row.inline_proxy);
 }
 
-Content NewCfgFile(const ModeRow& row, bool agent_config, const InlineProxyQuestion& inline_proxy) {
-  if (!row.web) Log(L"FF extension CFG file do not exists. Creating one.");
+Content NewCfgFile(const ModeRow& row, bool agent_config, const InlineProxyQuestion& inline_proxy, Messages& messages) {
+  if (!row.web) messages.push_back(L"FF extension CFG file do not exists. Creating one.");
   ContentBuilder out{std::string_view()};
   out.Add(kCfgFirstLine);
   AddLines(out, row.base);
   if (AgentLinesApply(row, agent_config)) {
     AddLines(out, row.agent);
     if (inline_proxy()) {
-      if (!row.web) Log(L"Inline proxy enabled. Locking proxy settings");
+      if (!row.web) messages.push_back(L"Inline proxy enabled. Locking proxy settings");
       AddLines(out, row.inline_proxy);
     }
     AddLines(out, row.closing);
-    if (row.web) Log(L"FF config add proxy setting for DLP");
+    if (row.web) messages.push_back(L"FF config add proxy setting for DLP");
   }
   return out.Take();
 }
 
 Content EditCfgFile(std::string_view bytes, const ModeRow& row, bool agent_config,
-                    const InlineProxyQuestion& inline_proxy) {
+                    const InlineProxyQuestion& inline_proxy, Messages& messages) {
   if (!row.web) {
     ContentBuilder out = KeepLines(bytes, {row.agent, row.inline_proxy, row.closing}, Blank::kDropTrailing, false);
     AddLines(out, row.agent);
@@ -133,17 +132,17 @@ Content EditCfgFile(std::string_view bytes, const ModeRow& row, bool agent_confi
   const bool agent = AgentLinesApply(row, agent_config);
   ContentBuilder out = KeepLines(bytes, {WebBaseLines(), agent ? row.agent : LineSet()}, Blank::kDropAll, true);
   AddLines(out, row.base);
-  if (row.edit_message != nullptr) Log(row.edit_message);
+  if (row.edit_message != nullptr) messages.push_back(row.edit_message);
   if (agent) {
     AddLines(out, row.agent);
     if (inline_proxy()) AddLines(out, row.inline_proxy);
-    Log(L"FF config all_lines.push_back for DLP");
+    messages.push_back(L"FF config all_lines.push_back for DLP");
   }
   return out.Take();
 }
 
-Content CleanCfgFile(std::string_view bytes, bool only_proxy) {
-  if (only_proxy) Log(L"Unlocking only proxy settings.");
+Content CleanCfgFile(std::string_view bytes, bool only_proxy, Messages& messages) {
+  if (only_proxy) messages.push_back(L"Unlocking only proxy settings.");
   return KeepLines(bytes, {only_proxy ? InlineProxyLines() : AllModeLines()}, Blank::kDropAll, true).Take();
 }
 

@@ -7,12 +7,13 @@
 #include <string_view>
 
 #include "autoconfig/ModeTable.h"
+#include "base/Messages.h"
 #include "files/Content.h"
 
 namespace pelorin {
 
 // Whether the agent's inline proxy is in force. Asked only where the answer
-// matters, and each time it is: every asking logs its own failures.
+// matters, and each time it is: every asking adds its own failure messages.
 using InlineProxyQuestion = std::function<bool()>;
 
 // The mode's lines are there as whole lines (a line that lost its banner or
@@ -24,16 +25,16 @@ bool CfgHoldsModeLines(std::string_view bytes, const ModeRow& row, bool agent_co
 
 // A new autoconfig file: a bare "//" first line (Firefox skips the first
 // line), then the mode's lines.
-Content NewCfgFile(const ModeRow& row, bool agent_config, const InlineProxyQuestion& inline_proxy);
+Content NewCfgFile(const ModeRow& row, bool agent_config, const InlineProxyQuestion& inline_proxy, Messages& messages);
 
 // An existing file with the mode's lines in place of older copies; every
 // other line stays in order. A web mode drops blank lines and puts a bare
 // "//" first; DLP keeps both and drops only the blank tail.
 Content EditCfgFile(std::string_view bytes, const ModeRow& row, bool agent_config,
-                    const InlineProxyQuestion& inline_proxy);
+                    const InlineProxyQuestion& inline_proxy, Messages& messages);
 
 // The uninstall cleanup: without the library's lines, or only without the
 // proxy pair; blank lines dropped and a bare "//" first.
-Content CleanCfgFile(std::string_view bytes, bool only_proxy);
+Content CleanCfgFile(std::string_view bytes, bool only_proxy, Messages& messages);
 
 }  // namespace pelorin

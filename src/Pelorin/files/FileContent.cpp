@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <iterator>
 #include <vector>
 
@@ -20,11 +18,6 @@ constexpr wchar_t kTemporarySuffix[] = L".pelorin-tmp";
 
 // It never ends in ".js": Firefox reads every such file of defaults\pref.
 std::wstring TemporaryPathFor(const std::wstring& path) { return path + kTemporarySuffix; }
-
-bool PrintFailure(const char* step, const std::wstring& path, DWORD error) {
-  PrintWriteFailure(step, path, error);
-  return false;
-}
 
 // A write that stops short without an error is the volume running out of
 // space; it counts as a failed write.
@@ -108,11 +101,11 @@ unique_file CreateTemporary(const std::wstring& temporary, const HoldBudget& bud
 
 // The complete bytes in the temporary file, on disk before it takes the
 // target's place: a crash after the swap must not leave an empty file.
-bool WriteTemporary(HANDLE file, const std::wstring& target, const Content& content) {
+std::optional<FailedStep> WriteTemporary(HANDLE file, const Content& content) {
   const DWORD error = WritePieces(file, content);
-  if (error != NO_ERROR) return PrintFailure("WriteFile", target, error);
-  if (!FlushFileBuffers(file)) return PrintFailure("FlushFileBuffers", target, GetLastError());
-  return true;
+  if (error != NO_ERROR) return FailedStep{"WriteFile", error};
+  if (!FlushFileBuffers(file)) return FailedStep{"FlushFileBuffers", GetLastError()};
+  return std::nullopt;
 }
 
 // Up to and including the last separator; empty for a name alone.
@@ -177,10 +170,13 @@ void CarryProtectionOver(const Protection& protection, HANDLE temporary) {
 // and the next start created it afresh without the foreign lines. Without a
 // replace flag, MoveFileExW fails rather than overwrite a file that appeared
 // meanwhile.
-bool SwapIn(const std::wstring& temporary, const std::wstring& target, bool target_exists, const HoldBudget& budget) {
+std::optional<FailedStep> SwapIn(const std::wstring& temporary, const std::wstring& target, bool target_exists,
+                                 const HoldBudget& budget) {
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (target_exists ? MOVEFILE_REPLACE_EXISTING : 0);
-  if (budget.Retry([&] { return MoveFileExW(temporary.c_str(), target.c_str(), flags) != FALSE; })) return true;
-  return PrintFailure("MoveFileEx", target, GetLastError());
+  if (budget.Retry([&] { return MoveFileExW(temporary.c_str(), target.c_str(), flags) != FALSE; })) {
+    return std::nullopt;
+  }
+  return FailedStep{"MoveFileEx", GetLastError()};
 }
 
 // A folder that cannot be listed counts as holding some, so that nothing is
@@ -193,30 +189,6 @@ bool HoldsLeftovers(const std::wstring& folder) {
 
 }  // namespace
 
-// The host reads these messages from its standard output; flushing keeps
-// them in order with its own output and survives an abrupt exit.
-void PrintWriteFailure(const char* step, const std::wstring& path, unsigned long error) {
-  std::printf("SetFileContentW: %s %s failed with error %ld\n", step, WideToUtf8(path).c_str(),
-              static_cast<long>(error));
-  std::fflush(stdout);
-}
-
-std::optional<WriteFailure> ParseWriteFailure(std::string_view line) {
-  constexpr std::string_view kPrefix = "SetFileContentW: ";
-  constexpr std::string_view kFailed = " failed with error ";
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  const size_t failed = line.rfind(kFailed);
-  const size_t step_end = line.find(' ', kPrefix.size());
-  if (line.substr(0, kPrefix.size()) != kPrefix || failed == std::string_view::npos || step_end >= failed) {
-    return std::nullopt;
-  }
-  const std::string code(line.substr(failed + kFailed.size()));
-  if (code.empty() || code.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
-  return WriteFailure{std::string(line.substr(kPrefix.size(), step_end - kPrefix.size())),
-                      std::string(line.substr(step_end + 1, failed - step_end - 1)),
-                      std::strtoul(code.c_str(), nullptr, 10)};
-}
-
 bool IsPresent(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -228,6 +200,7 @@ namespace {
 constexpr char kStepReparsePoint[] = "ReparsePoint";
 constexpr char kStepHardLink[] = "HardLink";
 constexpr char kStepFolderReparsePoint[] = "FolderReparsePoint";
+constexpr char kStepReadFile[] = "ReadFile";
 
 void Refuse(FileRead& result, const char* step, DWORD error) {
   result.outcome = FileRead::kRefused;
@@ -284,8 +257,7 @@ FileRead Read(const std::wstring& path, bool refuse_links) {
   DWORD read = 0;
   if (!ReadFile(file.get(), &result.bytes[0], size, &read, nullptr)) {
     result.error = GetLastError();
-    std::printf("ReadFile failed, %ld\n", static_cast<long>(result.error));
-    std::fflush(stdout);
+    result.step = kStepReadFile;
     result.bytes.clear();
     return result;
   }
@@ -355,19 +327,18 @@ void LeftoverRemover::RemoveFor(const std::wstring& path) {
   if (found->second) DeleteFileW(TemporaryPathFor(path).c_str());
 }
 
-bool SetFileContentW(const std::wstring& path, const Content& content, const FileRead& before) {
+std::optional<FailedStep> SetFileContentW(const std::wstring& path, const Content& content, const FileRead& before) {
   const std::wstring temporary = TemporaryPathFor(path);
   const HoldBudget budget;
   unique_file file = CreateTemporary(temporary, budget);
   // A file that was there already is not this write's to remove.
-  if (!file) return PrintFailure("CreateFile", path, GetLastError());
-  const bool written = WriteTemporary(file.get(), path, content);
-  const Protection protection = written ? ReadProtection(path, before) : Protection();
-  if (written) CarryProtectionOver(protection, file.get());
+  if (!file) return FailedStep{"CreateFile", GetLastError()};
+  std::optional<FailedStep> failed = WriteTemporary(file.get(), content);
+  if (!failed) CarryProtectionOver(ReadProtection(path, before), file.get());
   file.reset();
-  if (written && SwapIn(temporary, path, protection.target_exists, budget)) return true;
-  DeleteFileW(temporary.c_str());
-  return false;
+  if (!failed) failed = SwapIn(temporary, path, before.outcome != FileRead::kMissing, budget);
+  if (failed) DeleteFileW(temporary.c_str());
+  return failed;
 }
 
 }  // namespace pelorin

@@ -9,10 +9,10 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "base/UniqueHandle.h"
 #include "files/Content.h"
+#include "files/FailureLines.h"
 
 namespace pelorin {
 
@@ -39,9 +39,11 @@ struct FileRead {
   enum Outcome { kMissing, kUnreadable, kRefused, kRead };
   Outcome outcome = kMissing;
   std::string bytes;
-  DWORD error = 0;             // the system's code when not read
-  const char* step = nullptr;  // kRefused: the step its failure line names
-  DWORD attributes = 0;        // when opened
+  DWORD error = 0;  // the system's code when not read
+  // kRefused: the step its write failure line names. kUnreadable: "ReadFile"
+  // when the read call itself failed, which the exports report in a line.
+  const char* step = nullptr;
+  DWORD attributes = 0;  // when opened
 };
 FileRead ReadFileRefusingLinks(const std::wstring& path);
 
@@ -58,27 +60,13 @@ struct FolderCheck {
 FolderCheck CheckFolder(const std::wstring& path);
 
 // Replaces the file's content with `content`, creating the file when it is
-// missing. On failure the target keeps its old bytes (or stays missing), no
-// temporary file of its making remains, and one line names the target and
-// the step: "SetFileContentW: <step> <target> failed with error <code>". A
-// sharing violation or access denied in creating the temporary file or
-// swapping it in is tried again for about half a second in all.
-// `before` is the target as the operation read it: whether it is there and
-// what marks it has are not looked up again.
-bool SetFileContentW(const std::wstring& path, const Content& content, const FileRead& before);
-
-// "SetFileContentW: <step> <target> failed with error <code>" on standard
-// output.
-void PrintWriteFailure(const char* step, const std::wstring& path, unsigned long error);
-
-// One such line read back, for a host that reports which file was not
-// written; nullopt for any other line.
-struct WriteFailure {
-  std::string step;
-  std::string target;  // UTF-8, as printed
-  unsigned long error = 0;
-};
-std::optional<WriteFailure> ParseWriteFailure(std::string_view line);
+// missing; nullopt when written. On failure the target keeps its old bytes
+// (or stays missing), no temporary file of its making remains, and the
+// answer names the step that failed. A sharing violation or access denied
+// in creating the temporary file or swapping it in is tried again for about
+// half a second in all. `before` is the target as the operation read it:
+// whether it is there and what marks it has are not looked up again.
+std::optional<FailedStep> SetFileContentW(const std::wstring& path, const Content& content, const FileRead& before);
 
 // Whether a file name is that of a temporary file SetFileContentW makes,
 // in any letter case.

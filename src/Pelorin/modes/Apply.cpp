@@ -12,45 +12,57 @@ namespace pelorin {
 
 namespace {
 
-FileOutcome Write(const FileChange& change) {
-  if (!change.Changed()) return FileOutcome::kUnchanged;
-  if (const std::optional<Blocked> blocked = change.Blocker()) {
-    PrintWriteFailure(blocked->step, change.path, blocked->error);
-    return FileOutcome::kFailed;
+void Write(FileChange& change) {
+  if (!change.Changed()) {
+    change.state = FileState::kUnchanged;
+    return;
   }
-  return SetFileContentW(change.path, change.after, *change.before) ? FileOutcome::kWritten : FileOutcome::kFailed;
+  change.failure = change.Blocker();
+  if (!change.failure) change.failure = SetFileContentW(change.path, change.after, *change.before);
+  change.state = change.failure ? FileState::kFailed : FileState::kWritten;
 }
 
-bool InPlace(FileOutcome outcome) { return outcome == FileOutcome::kUnchanged || outcome == FileOutcome::kWritten; }
+bool InPlace(FileState state) { return state == FileState::kUnchanged || state == FileState::kWritten; }
 
-}  // namespace
-
-std::vector<FileOutcome> Apply(const ChangeSet& changes, const std::vector<std::wstring>& read_paths,
-                               LeftoverRemover leftovers) {
-  for (const std::wstring& path : read_paths) leftovers.RemoveFor(path);
-
-  const std::vector<FileChange>& files = changes.files;
+void WriteFiles(std::vector<FileChange>& files) {
   std::vector<size_t> order(files.size());
   std::iota(order.begin(), order.end(), size_t{0});
   std::stable_sort(order.begin(), order.end(), [&files](size_t a, size_t b) { return files[a].role < files[b].role; });
-  std::vector<FileOutcome> outcomes(files.size(), FileOutcome::kNotTried);
   bool failed = false;
   for (size_t index : order) {
-    if (failed && files[index].Changed()) continue;
-    outcomes[index] = Write(files[index]);
-    failed = failed || outcomes[index] == FileOutcome::kFailed;
+    if (failed && files[index].Changed()) {
+      files[index].state = FileState::kNotTried;
+      continue;
+    }
+    Write(files[index]);
+    failed = failed || files[index].state == FileState::kFailed;
   }
+}
+
+}  // namespace
+
+void Apply(Outcome& outcome, const std::vector<std::wstring>& read_paths, LeftoverRemover leftovers) {
+  for (const std::wstring& path : read_paths) leftovers.RemoveFor(path);
+  WriteFiles(outcome.files);
 
   std::vector<std::pair<RecordName, std::wstring>> records;
-  for (const RecordChange& record : changes.records) {
+  std::vector<RecordChange*> recorded;
+  for (RecordChange& record : outcome.records) {
     bool in_place = false;
-    for (size_t index = 0; index < files.size(); ++index) {
-      if (files[index].role == record.file) in_place = InPlace(outcomes[index]);
+    for (const FileChange& file : outcome.files) {
+      if (file.role == record.file) in_place = InPlace(file.state);
     }
-    if (in_place) records.emplace_back(record.name, record.value);
+    if (!in_place) continue;
+    records.emplace_back(record.name, record.value);
+    recorded.push_back(&record);
   }
-  WriteRecords(records);
-  return outcomes;
+  const std::vector<bool> written = WriteRecords(records);
+  for (size_t index = 0; index < recorded.size(); ++index) {
+    recorded[index]->written = written[index];
+    if (written[index] && recorded[index]->name == RecordName::kCfgPath) {
+      outcome.messages.push_back(L"SaveCurrentCFGFilePath");
+    }
+  }
 }
 
 }  // namespace pelorin

@@ -3,8 +3,11 @@
 // so the same decision serves the library, a dry run and a test's table.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "agent/RegistryRecords.h"
+#include "base/Messages.h"
 #include "files/FileContent.h"
 #include "firefox/PrefDirectory.h"
 
@@ -26,10 +29,12 @@ class Inputs {
   virtual const FolderCheck& Folder(const std::wstring& path) = 0;
   virtual bool ClientConfigPresent() = 0;
   virtual bool RvClientConfigPresent() = 0;
-  // Logs its own failures each time it is asked.
-  virtual bool InlineProxyEnabled() = 0;
-  // FFCFG as recorded, or empty.
+  // Adds its own failure messages each time it is asked.
+  virtual bool InlineProxyEnabled(Messages& messages) = 0;
+  // FFCFG as the cleanup takes it, or empty.
   virtual std::wstring RecordedCfgPath() = 0;
+  // A record as stored, for the outcome to show what a write replaces.
+  virtual std::optional<std::wstring> RecordedValue(RecordName name) = 0;
 };
 
 }  // namespace pelorin

@@ -7,9 +7,11 @@
 #include "base/Boundary.h"
 #include "base/Log.h"
 #include "base/ModuleLock.h"
+#include "files/FailureLines.h"
 #include "modes/Apply.h"
 #include "modes/Plans.h"
 #include "modes/SystemInputs.h"
+#include "proxy/InlineProxy.h"
 
 namespace pelorin {
 
@@ -24,6 +26,29 @@ void Finish(const ModeRow& row) {
   if (row.finished_message != nullptr) Log(row.finished_message);
 }
 
+void LogFrom(const Messages& messages, size_t first) {
+  for (size_t index = first; index < messages.size(); ++index) Log(messages[index]);
+}
+
+// The exports' edge, where an outcome becomes what the host sees: its
+// messages in the log, its failure lines on standard output. What the plan
+// decided is reported before the writes and what they did after them, so
+// that both keep the order in which things happened.
+void Report(Outcome& outcome, SystemInputs& inputs, bool write) {
+  for (const std::wstring& path : inputs.ReadPaths()) {
+    const FileRead& read = inputs.Read(path);
+    if (read.outcome == FileRead::kUnreadable && read.step != nullptr) PrintLine(ReadFailureLine(read.error));
+  }
+  LogFrom(outcome.messages, 0);
+  if (!write) return;
+  const size_t decided = outcome.messages.size();
+  Apply(outcome, inputs.ReadPaths(), inputs.Leftovers());
+  for (const FileChange& file : outcome.files) {
+    if (file.failure) PrintLine(WriteFailureLine(*file.failure, file.path));
+  }
+  LogFrom(outcome.messages, decided);
+}
+
 }  // namespace
 
 int32_t StartWeb(Mode mode, const StartParams& params, const std::wstring& loader_name, const std::wstring& cfg_name,
@@ -31,10 +56,10 @@ int32_t StartWeb(Mode mode, const StartParams& params, const std::wstring& loade
   {
     ModuleLockGuard lock;
     SystemInputs inputs;
-    const Plan plan = PlanWebStart(inputs, mode, loader_name, cfg_name, replay, cfg_up_to_date);
-    if (plan.result != 0) return plan.result;
-    Apply(plan.changes, inputs.ReadPaths(), inputs.Leftovers());
-    if (plan.changes.cfg_found_up_to_date) cfg_up_to_date = true;
+    Outcome outcome = PlanWebStart(inputs, mode, loader_name, cfg_name, replay, cfg_up_to_date);
+    Report(outcome, inputs, outcome.result == 0);
+    if (outcome.result != 0) return outcome.result;
+    if (outcome.cfg_found_up_to_date) cfg_up_to_date = true;
   }
   Finish(RowOf(mode));
   if (!RowOf(mode).saved_for_replay) return 0;
@@ -58,17 +83,25 @@ void ReplaySavedRequests() {
 int32_t StartDlp(const std::wstring& loader_name, const std::wstring& cfg_name) {
   ModuleLockGuard lock;
   SystemInputs inputs;
-  const Plan plan = PlanDlpStart(inputs, loader_name, cfg_name);
-  if (plan.result != RowOf(Mode::kDlp).done_result) return plan.result;
-  Apply(plan.changes, inputs.ReadPaths(), inputs.Leftovers());
-  Finish(RowOf(Mode::kDlp));
-  return plan.result;
+  Outcome outcome = PlanDlpStart(inputs, loader_name, cfg_name);
+  const bool done = outcome.result == RowOf(Mode::kDlp).done_result;
+  Report(outcome, inputs, done);
+  if (done) Finish(RowOf(Mode::kDlp));
+  return outcome.result;
 }
 
 void UninstallCleanUp(bool only_proxy) {
   ModuleLockGuard lock;
   SystemInputs inputs;
-  Apply(PlanCleanup(inputs, only_proxy).changes, inputs.ReadPaths(), inputs.Leftovers());
+  Outcome outcome = PlanCleanup(inputs, only_proxy);
+  Report(outcome, inputs, true);
+}
+
+bool InlineProxyEnabled() {
+  Messages messages;
+  const bool enabled = IsInlineProxyEnabled(messages);
+  LogFrom(messages, 0);
+  return enabled;
 }
 
 }  // namespace pelorin

@@ -1,5 +1,6 @@
-// The operations behind the exports: each decides its change, applies it
-// under the module lock and logs what it finished.
+// The operations behind the exports: each plans its outcome, applies it
+// under the module lock, and reports it as the host sees it: messages in
+// the log, failure lines on standard output.
 #pragma once
 
 #include <cstdint>
@@ -25,5 +26,8 @@ int32_t StartDlp(const std::wstring& loader_name, const std::wstring& cfg_name);
 // Cleans the autoconfig file FFCFG names; without the key, the value or the
 // file nothing happens.
 void UninstallCleanUp(bool only_proxy);
+
+// Whether the agent's inline proxy is in force; its failures are logged.
+bool InlineProxyEnabled();
 
 }  // namespace pelorin

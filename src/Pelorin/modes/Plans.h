@@ -1,34 +1,28 @@
-// Each operation's decision: from what it reads through `Inputs`, its result
-// as the export returns it and its whole change, before anything is written.
-// The library applies the change; a dry run shows it.
+// Each operation's decision: from what it reads through `Inputs`, its
+// outcome as planned (the export's result, its whole change, its messages),
+// before anything is written. The library applies it; a dry run shows it.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "autoconfig/ModeTable.h"
-#include "modes/ChangeSet.h"
 #include "modes/Inputs.h"
+#include "modes/Outcome.h"
 
 namespace pelorin {
-
-struct Plan {
-  int32_t result = 0;
-  ChangeSet changes;
-};
 
 // A web start (ZARN or TOVK): -1 when Firefox is not registered, else 0.
 // Empty names select "!.js" and "cv_mozilla_V2N.cfg". A replay changes only
 // an existing loader file and the strips. Once an autoconfig file was found
 // up to date (`cfg_up_to_date`), no autoconfig file is changed.
-Plan PlanWebStart(Inputs& inputs, Mode mode, const std::wstring& loader_name, const std::wstring& cfg_name, bool replay,
-                  bool cfg_up_to_date);
+Outcome PlanWebStart(Inputs& inputs, Mode mode, const std::wstring& loader_name, const std::wstring& cfg_name,
+                     bool replay, bool cfg_up_to_date);
 
 // The DLP start: -1 when Firefox is not registered, 0 when the agent's
 // RvClientConfig.qcf is present, else 1; each file changed only when stale.
-Plan PlanDlpStart(Inputs& inputs, const std::wstring& loader_name, const std::wstring& cfg_name);
+Outcome PlanDlpStart(Inputs& inputs, const std::wstring& loader_name, const std::wstring& cfg_name);
 
 // The uninstall cleanup of the autoconfig file FFCFG names: 0.
-Plan PlanCleanup(Inputs& inputs, bool only_proxy);
+Outcome PlanCleanup(Inputs& inputs, bool only_proxy);
 
 }  // namespace pelorin

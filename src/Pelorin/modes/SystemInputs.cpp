@@ -38,8 +38,10 @@ bool SystemInputs::ClientConfigPresent() { return IsClientConfigPresent(); }
 // The probe's second answer, the proxy configuration, is not needed here.
 bool SystemInputs::RvClientConfigPresent() { return IsRvClientConfigPresent(); }
 
-bool SystemInputs::InlineProxyEnabled() { return IsInlineProxyEnabled(); }
+bool SystemInputs::InlineProxyEnabled(Messages& messages) { return IsInlineProxyEnabled(messages); }
 
 std::wstring SystemInputs::RecordedCfgPath() { return ReadCfgFilePath(); }
+
+std::optional<std::wstring> SystemInputs::RecordedValue(RecordName name) { return ReadRecord(name); }
 
 }  // namespace pelorin

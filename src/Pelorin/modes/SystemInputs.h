@@ -20,8 +20,9 @@ class SystemInputs : public Inputs {
   const FolderCheck& Folder(const std::wstring& path) override;
   bool ClientConfigPresent() override;
   bool RvClientConfigPresent() override;
-  bool InlineProxyEnabled() override;
+  bool InlineProxyEnabled(Messages& messages) override;
   std::wstring RecordedCfgPath() override;
+  std::optional<std::wstring> RecordedValue(RecordName name) override;
 
   // Every file read, as first named, in the order read.
   const std::vector<std::wstring>& ReadPaths() const { return read_paths_; }

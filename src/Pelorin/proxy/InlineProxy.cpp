@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "base/Log.h"
 #include "base/UniqueHandle.h"
 #include "proxy/PolicyReader.h"
 #include "proxy/ServiceState.h"
@@ -43,22 +42,22 @@ bool BlocksDlpAddOn(const std::wstring& text) {
 
 }  // namespace
 
-bool IsInlineProxyEnabled() {
+bool IsInlineProxyEnabled(Messages& messages) {
   // Lives to the end of the call, its handles closed after the policy key.
   service_state_query service(kNetworkServiceName);
   if (!service.is_running().value) {
-    Log(L"NetworkProxy service is NOT running");
+    messages.push_back(L"NetworkProxy service is NOT running");
     return false;
   }
   unique_hkey policies;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFirefoxPolicyKey, 0, KEY_ALL_ACCESS, policies.put()) != ERROR_SUCCESS) {
-    Log(L"Unable to open registry ExtensionSettings.");
+    messages.push_back(L"Unable to open registry ExtensionSettings.");
     return false;
   }
   HKEY key = policies.get();
   std::wstring text;
   if (read_extension_settings(key, text) != ERROR_SUCCESS) {
-    Log(L"Failed to read ExtensionSettings registry value.");
+    messages.push_back(L"Failed to read ExtensionSettings registry value.");
     return false;
   }
   return BlocksDlpAddOn(text);

@@ -4,12 +4,14 @@
 
 #include <cstdint>
 
+#include "base/Messages.h"
+
 namespace pelorin {
 
 // The DLP add-on's Firefox identifier, looked up in ExtensionSettings.
 inline constexpr wchar_t kDlpAddOnId[] = L"dlp@tervia.com";
 
-// Takes no lock and keeps no state; logs its failures.
-bool IsInlineProxyEnabled();
+// Takes no lock and keeps no state; adds its failures to `messages`.
+bool IsInlineProxyEnabled(Messages& messages);
 
 }  // namespace pelorin

@@ -49,12 +49,14 @@ bool IsOwnLine(Line line, LineSet constants) {
 
 // The lines a mode's start puts in force. The web modes' scope lines depend
 // on the agent's configuration and are not the web modes' to check; DLP
-// locks the proxy only while the inline proxy is in force.
+// locks the proxy only while the inline proxy is in force. Why the proxy is
+// not in force is the status command's to tell, not a finding.
 std::vector<std::string_view> ModeLines(const ModeRow& row) {
   std::vector<std::string_view> lines(row.base.begin(), row.base.end());
   if (row.web) return lines;
   lines.insert(lines.end(), row.agent.begin(), row.agent.end());
-  if (IsInlineProxyEnabled()) lines.insert(lines.end(), row.inline_proxy.begin(), row.inline_proxy.end());
+  Messages unreported;
+  if (IsInlineProxyEnabled(unreported)) lines.insert(lines.end(), row.inline_proxy.begin(), row.inline_proxy.end());
   lines.insert(lines.end(), row.closing.begin(), row.closing.end());
   return lines;
 }

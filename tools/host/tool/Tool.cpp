@@ -5,8 +5,8 @@
 #include "agent/AgentKeys.h"
 #include "agent/RegistryRecords.h"
 #include "autoconfig/LoaderLines.h"
-#include "base/Log.h"
 #include "base/Registry.h"
+#include "files/FileContent.h"
 #include "modes/Plans.h"
 #include "modes/SystemInputs.h"
 #include "tool/Diff.h"
@@ -25,34 +25,27 @@ std::optional<std::wstring> ReadString(const wchar_t* key, const wchar_t* name) 
   return read.value->Text();
 }
 
-// The dry run's log: a plain function takes the library's messages.
-std::vector<std::wstring>* g_messages = nullptr;
-void Collect(const wchar_t* message) { g_messages->push_back(message); }
-
 template <typename Decide>
 DryRun Run(Decide decide) {
-  DryRun run;
-  g_messages = &run.messages;
-  SetLogFunction(&Collect);
   SystemInputs inputs;
-  const Plan plan = decide(inputs);
-  SetLogFunction(nullptr);
-  run.result = plan.result;
-  for (const FileChange& change : plan.changes.files) {
+  const Outcome outcome = decide(inputs);
+  DryRun run;
+  run.result = outcome.result;
+  run.messages = outcome.messages;
+  for (const FileChange& change : outcome.files) {
     if (!change.Changed()) continue;
     PlannedFile file;
     file.path = change.path;
-    file.created = change.before->outcome == FileRead::kMissing;
+    file.created = change.Created();
     file.lines = DiffLines(change.before->bytes, change.after);
-    if (const std::optional<Blocked> blocked = change.Blocker()) {
+    if (const std::optional<FailedStep> blocked = change.Blocker()) {
       file.not_written = WriteFailure{blocked->step, WideToUtf8(change.path), blocked->error};
     }
     run.files.push_back(std::move(file));
   }
-  for (const RecordChange& record : plan.changes.records) {
-    const wchar_t* name = RecordValueName(record.name);
-    std::optional<std::wstring> before = ReadString(kAgentCommonKey, name);
-    if (before != record.value) run.records.push_back({name, std::move(before), record.value});
+  for (const RecordChange& record : outcome.records) {
+    if (record.before != record.value)
+      run.records.push_back({RecordValueName(record.name), record.before, record.value});
   }
   return run;
 }
@@ -61,10 +54,7 @@ DryRun Run(Decide decide) {
 
 std::vector<RecordValue> ReadRecordValues() {
   std::vector<RecordValue> values;
-  for (RecordName record : kRecords) {
-    const wchar_t* name = RecordValueName(record);
-    values.push_back({name, ReadString(kAgentCommonKey, name)});
-  }
+  for (RecordName record : kRecords) values.push_back({RecordValueName(record), ReadRecord(record)});
   return values;
 }
 

@@ -10,7 +10,7 @@
 
 #include "autoconfig/ModeTable.h"
 #include "check/Check.h"
-#include "files/FileContent.h"
+#include "files/FailureLines.h"
 #include "files/TextConversion.h"
 #include "firefox/PrefDirectory.h"
 

@@ -1,13 +1,18 @@
-// An operation's whole change, decided before anything is written: each
-// file's new bytes and each registry value to record, and the order in which
-// they go in.
+// An operation's outcome, one type from decision to report: the plan fills
+// it from what it reads (each file's new bytes, each registry value to
+// record with the one it replaces, the messages), the applier completes it
+// (what became of each write), and only the edges render it: the exports
+// log its messages and print its failure lines, the dry run shows it as
+// text and JSON.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "agent/RegistryRecords.h"
+#include "base/Messages.h"
 #include "files/Content.h"
 #include "files/FileContent.h"
 
@@ -19,10 +24,12 @@ namespace pelorin {
 // that a failed loader write never leaves Firefox without any loader line.
 enum class FileRole { kAutoconfig, kLoader, kStripped };
 
-// The step and code of the failure line of a file that is not to be written.
-struct Blocked {
-  const char* step;
-  unsigned long error;
+enum class FileState {
+  kPlanned,    // not applied (yet)
+  kUnchanged,  // its new bytes are its old ones: not written
+  kWritten,
+  kFailed,    // `failure` says why; it keeps its old bytes
+  kNotTried,  // an earlier write failed; it keeps its old bytes
 };
 
 struct FileChange {
@@ -33,15 +40,18 @@ struct FileChange {
   // The file, or a folder on its way, was refused as a second name: it is
   // reported as not written whatever its bytes, so that the host learns of
   // the link even where nothing would have changed.
-  std::optional<Blocked> refused;
+  std::optional<FailedStep> refused{};
+  FileState state = FileState::kPlanned;
+  std::optional<FailedStep> failure{};  // set by the applier with kFailed
 
+  bool Created() const { return before->outcome == FileRead::kMissing; }
   // A missing file is created even when it is to be empty.
-  bool Changed() const { return refused || before->outcome == FileRead::kMissing || !after.Equals(before->bytes); }
+  bool Changed() const { return refused || Created() || !after.Equals(before->bytes); }
   // Why a changed file would not be written: refused, or not read whole,
   // when what was not read would be lost. Nullopt: it can be written.
-  std::optional<Blocked> Blocker() const {
+  std::optional<FailedStep> Blocker() const {
     if (refused) return refused;
-    if (before->outcome == FileRead::kUnreadable) return Blocked{"ReadFile", before->error};
+    if (before->outcome == FileRead::kUnreadable) return FailedStep{"ReadFile", before->error};
     return std::nullopt;
   }
 };
@@ -52,11 +62,15 @@ struct RecordChange {
   RecordName name;
   std::wstring value;
   FileRole file;
+  std::optional<std::wstring> before;  // as recorded when planned; nullopt: not set
+  bool written = false;                // set by the applier
 };
 
-struct ChangeSet {
+struct Outcome {
+  int32_t result = 0;             // as the export returns it
   std::vector<FileChange> files;  // in the order they were decided
   std::vector<RecordChange> records;
+  Messages messages;  // as the export logs them, in order
   // A web start found its autoconfig file complete: no later start of this
   // process writes one.
   bool cfg_found_up_to_date = false;
