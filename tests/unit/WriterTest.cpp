@@ -262,3 +262,24 @@ TEST(FailureLine, ReadBackAsPrinted) {
     EXPECT_EQ(read ? read->step + "|" + read->target + "|" + std::to_string(read->error) : "", row.read) << row.line;
   }
 }
+
+// A folder's listing and the removal for each file in it must meet on one
+// key, or a leftover is never removed, or a folder is listed twice.
+TEST(FolderKey, TheListingAndTheFilesMeet) {
+  using pelorin::FolderKey;
+  const struct {
+    const wchar_t* folder;
+    const wchar_t* file;
+    bool same;
+  } rows[] = {
+      {L"C:\\Firefox\\defaults\\pref\\", L"C:\\Firefox\\defaults\\pref\\!.js", true},
+      {L"C:\\Firefox\\defaults\\pref", L"C:\\Firefox\\defaults\\pref\\!.js", true},
+      {L"C:\\FIREFOX\\Defaults\\pref", L"c:\\firefox\\defaults/pref/x.js", true},
+      {L"C:\\Firefox\\defaults", L"C:\\Firefox\\defaults\\pref\\!.js", false},
+      {L"C:\\Firefox\\defaults\\pref\\sub", L"C:\\Firefox\\defaults\\pref\\!.js", false},
+      {L"", L"x.js", true},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(FolderKey::OfFolder(row.folder) == FolderKey::OfFile(row.file), row.same) << Narrow(row.file);
+  }
+}

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "base/UniqueHandle.h"
@@ -106,12 +107,6 @@ std::optional<FailedStep> WriteTemporary(HANDLE file, const Content& content) {
   if (error != NO_ERROR) return FailedStep{"WriteFile", error};
   if (!FlushFileBuffers(file)) return FailedStep{"FlushFileBuffers", GetLastError()};
   return std::nullopt;
-}
-
-// Up to and including the last separator; empty for a name alone.
-std::wstring FolderOf(const std::wstring& path) {
-  const size_t last = path.find_last_of(L"\\/:");
-  return last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
 }
 
 // What ReplaceFileW would keep of the replaced file: its permissions and its
@@ -314,15 +309,31 @@ bool IsTemporaryName(const std::wstring& name) {
   return name.size() > std::size(kTemporarySuffix) - 1 && EndsWithAsciiLower(name, kTemporarySuffix);
 }
 
-// Keyed as RemoveFor names a folder: up to and including its last separator.
-void LeftoverRemover::Know(const std::wstring& folder, bool holds_leftovers) {
-  holds_leftovers_[folder.empty() || folder.back() == L'\\' ? folder : folder + L'\\'] = holds_leftovers;
+FolderKey::FolderKey(std::wstring path) : path_(std::move(path)), key_(AsciiLower(path_)) {
+  for (wchar_t& c : key_) {
+    if (c == L'/') c = L'\\';
+  }
+}
+
+FolderKey FolderKey::OfFolder(const std::wstring& folder) {
+  const bool ends_in_separator = !folder.empty() && (folder.back() == L'\\' || folder.back() == L'/');
+  return FolderKey(folder.empty() || ends_in_separator ? folder : folder + L'\\');
+}
+
+// A drive-relative name ("C:x") is held by the drive's current folder, "C:".
+FolderKey FolderKey::OfFile(const std::wstring& path) {
+  const size_t last = path.find_last_of(L"\\/:");
+  return FolderKey(last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1));
+}
+
+void LeftoverRemover::Know(const FolderKey& folder, bool holds_leftovers) {
+  holds_leftovers_.insert_or_assign(folder, holds_leftovers);
 }
 
 void LeftoverRemover::RemoveFor(const std::wstring& path) {
-  const std::wstring folder = FolderOf(path);
+  const FolderKey folder = FolderKey::OfFile(path);
   const auto [found, inserted] = holds_leftovers_.emplace(folder, false);
-  if (inserted) found->second = HoldsLeftovers(folder);
+  if (inserted) found->second = HoldsLeftovers(folder.path());
   // DeleteFileW removes a link by its own name, never what it points to.
   if (found->second) DeleteFileW(TemporaryPathFor(path).c_str());
 }

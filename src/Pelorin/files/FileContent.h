@@ -72,6 +72,25 @@ std::optional<FailedStep> SetFileContentW(const std::wstring& path, const Conten
 // in any letter case.
 bool IsTemporaryName(const std::wstring& name);
 
+// A folder as the leftover bookkeeping names it: up to and including one
+// final separator, either separator as a backslash, compared without regard
+// to case. The listing that finds a folder's *.js files and the removal for
+// each file in it meet on this key however each spelled the folder.
+class FolderKey {
+ public:
+  static FolderKey OfFolder(const std::wstring& folder);
+  // The folder that holds `path`; empty for a name alone.
+  static FolderKey OfFile(const std::wstring& path);
+  const std::wstring& path() const { return path_; }  // as spelled, with its separator
+  bool operator<(const FolderKey& other) const { return key_ < other.key_; }
+  bool operator==(const FolderKey& other) const { return key_ == other.key_; }
+
+ private:
+  explicit FolderKey(std::wstring path);
+  std::wstring path_;
+  std::wstring key_;
+};
+
 // Removes what a process killed in the middle of SetFileContentW left, for
 // one target after another. Each folder is listed once for leftovers: under
 // Wine a lookup of a name that is not there reads the whole folder, so a
@@ -79,11 +98,11 @@ bool IsTemporaryName(const std::wstring& name);
 class LeftoverRemover {
  public:
   // A folder the operation has listed already, with or without a leftover.
-  void Know(const std::wstring& folder, bool holds_leftovers);
+  void Know(const FolderKey& folder, bool holds_leftovers);
   void RemoveFor(const std::wstring& path);
 
  private:
-  std::map<std::wstring, bool> holds_leftovers_;  // by folder
+  std::map<FolderKey, bool> holds_leftovers_;
 };
 
 }  // namespace pelorin

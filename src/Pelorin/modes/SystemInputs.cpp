@@ -12,7 +12,7 @@ std::wstring SystemInputs::FirefoxInstallDir() { return FindFirefoxInstallPath()
 
 PrefNameSet SystemInputs::PrefJsFiles(const std::wstring& pref_dir) {
   PrefNameSet names;
-  leftovers_.Know(pref_dir, ListPrefJsFiles(pref_dir, names));
+  leftovers_.Know(FolderKey::OfFolder(pref_dir), ListPrefJsFiles(pref_dir, names));
   return names;
 }
 
