@@ -259,14 +259,27 @@ TEST(FolderWriters, BesidesSystemAdministratorsAndTrustedInstaller) {
       {L"O:" + user + L"D:(A;OICI;FA;;;SY)", user},                        // an owner may too
       {L"O:" + user + L"D:(A;;0x1200a9;;;S-1-3-4)(A;OICI;FA;;;SY)", L""},  // unless OWNER RIGHTS says otherwise
       {L"O:BA", L"S-1-1-0"},                                               // no DACL at all
+      // Accounts trusted by name (BUILTIN\Guests) and by SID are not listed.
+      {L"O:BAD:(A;;FA;;;BG)(A;;FA;;;BU)(A;;FA;;;S-1-5-21-1-2-3-1002)", L"S-1-5-32-545"},
   };
+  // The prefix's own setting, which trusts the account the tests run as, is
+  // put back at once.
+  RegistrySandbox registry;
+  const std::wstring key = pelorin::kTrustedWritersKey, value = pelorin::kTrustedWritersValue;
+  const std::optional<std::wstring> kept = registry.ReadString(key, value);
+  const wchar_t nul = L'\0';
+  registry.SetString(key, value,
+                     L"BUILTIN\\Guests" + (nul + std::wstring(L"no such account")) + nul + L"S-1-5-21-1-2-3-1002" + nul,
+                     REG_MULTI_SZ);
+  const std::vector<std::wstring> trusted = pelorin::TrustedWriters();
+  if (kept) registry.SetString(key, value, *kept, REG_MULTI_SZ);
   for (const auto& row : rows) {
     pelorin::unique_hlocal descriptor;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(row.sddl.c_str(), SDDL_REVISION_1,
                                                                      descriptor.put(), nullptr))
         << Narrow(row.sddl);
     std::wstring writers;
-    for (const std::wstring& sid : pelorin::FolderWriters(descriptor.get()))
+    for (const std::wstring& sid : pelorin::FolderWriters(descriptor.get(), trusted))
       writers += (writers.empty() ? L"" : L",") + sid;
     EXPECT_EQ(Narrow(writers), Narrow(row.writers)) << Narrow(row.sddl);
   }

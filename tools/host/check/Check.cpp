@@ -194,12 +194,6 @@ Simulation Simulate(const LineList& lines, const PrefVerdict& pref, std::string_
   return result;
 }
 
-// Under Wine every program runs as the one Unix user, whom the descriptor
-// Wine makes up from a folder's mode bits shows as its owner with full
-// access, and a DACL set on a folder is not kept: there is no less
-// privileged account to guard against, so Wine's descriptors are not judged.
-bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
-
 // "BUILTIN\Users" for S-1-5-32-545; the SID itself when it names no account.
 std::string AccountName(const std::wstring& sid_text) {
   unique_hlocal sid;
@@ -226,12 +220,11 @@ class Checker {
       const bool named = CheckLoader();
       loaded = ReadCfg() && named;
       CheckLinks();
-      if (!UnderWine()) {
-        CheckFolderAccess(result_.install_dir);
-        std::wstring pref_dir = PrefDirOf(result_.install_dir);
-        pref_dir.pop_back();  // named as the folder, without its separator
-        CheckFolderAccess(pref_dir);
-      }
+      const std::vector<std::wstring> trusted = TrustedWriters();
+      CheckFolderAccess(result_.install_dir, trusted);
+      std::wstring pref_dir = PrefDirOf(result_.install_dir);
+      pref_dir.pop_back();  // named as the folder, without its separator
+      CheckFolderAccess(pref_dir, trusted);
     }
     if (!result_.mode) {
       result_.mode = RecognizeMode(SplitScriptLines(agent_content_));
@@ -433,20 +426,21 @@ class Checker {
 
   // A descriptor that cannot be read, or a folder that is not there, is not
   // judged.
-  void CheckFolderAccess(const std::wstring& folder) {
+  void CheckFolderAccess(const std::wstring& folder, const std::vector<std::wstring>& trusted) {
     unique_hlocal descriptor;
     if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                               nullptr, nullptr, nullptr, nullptr, descriptor.put()) != ERROR_SUCCESS) {
       return;
     }
-    const std::vector<std::wstring> writers = FolderWriters(descriptor.get());
+    const std::vector<std::wstring> writers = FolderWriters(descriptor.get(), trusted);
     if (writers.empty()) return;
     std::string names;
     for (const std::wstring& writer : writers) names += (names.empty() ? "" : ", ") + AccountName(writer);
     Add("folder-writable", folder,
         "It lets " + names +
             " add, change or delete files here, enough to rewrite the locks or plant a link for the agent to "
-            "follow: allow that only to SYSTEM, Administrators and TrustedInstaller.");
+            "follow: allow that only to SYSTEM, Administrators, TrustedInstaller and the accounts named in "
+            "TrustedWriters.");
   }
 
   CheckResult& result_;

@@ -42,8 +42,8 @@ const FindingKind kFindingKinds[] = {
      "The loader or autoconfig file is a link, which the agent neither reads nor replaces: delete it and run the "
      "mode's start again."},
     {"folder-writable",
-     "An account other than SYSTEM, Administrators and TrustedInstaller may change files in Firefox's folders: take "
-     "that right away."},
+     "An account other than SYSTEM, Administrators, TrustedInstaller and those named in TrustedWriters may change "
+     "files in Firefox's folders: take that right away."},
     {"mode-unknown",
      "The autoconfig file holds none of the agent's lines, so the mode cannot be told: run the mode's start, or "
      "name the mode."},

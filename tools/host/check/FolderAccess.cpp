@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "base/Registry.h"
 #include "base/UniqueHandle.h"
 
 namespace pelorin {
@@ -37,12 +38,42 @@ bool IsOneOf(const std::wstring& sid, const wchar_t* const (&sids)[kCount]) {
   return std::find(std::begin(sids), std::end(sids), sid) != std::end(sids);
 }
 
+// A SID string as Windows spells it, or the SID of an account name; empty
+// for neither.
+std::wstring AccountSid(const std::wstring& entry) {
+  unique_hlocal sid;
+  if (ConvertStringSidToSidW(entry.c_str(), sid.put())) return SidText(sid.get());
+  BYTE found[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof found;
+  wchar_t domain[256];
+  DWORD domain_size = 256;
+  SID_NAME_USE use;
+  if (!LookupAccountNameW(nullptr, entry.c_str(), found, &size, domain, &domain_size, &use)) return std::wstring();
+  return SidText(found);
+}
+
 }  // namespace
 
-std::vector<std::wstring> FolderWriters(PSECURITY_DESCRIPTOR descriptor) {
+std::vector<std::wstring> TrustedWriters() {
+  const RegistryRead read = ReadRegistryValue(HKEY_LOCAL_MACHINE, kTrustedWritersKey, kTrustedWritersValue,
+                                              {REG_SZ, REG_MULTI_SZ}, kAnyRegistryLength);
+  std::vector<std::wstring> sids;
+  if (!read.value) return sids;
+  const std::wstring& units = read.value->units;
+  for (size_t start = 0; start < units.size();) {
+    const size_t end = std::min(units.find(L'\0', start), units.size());
+    const std::wstring sid = AccountSid(units.substr(start, end - start));
+    if (!sid.empty()) sids.push_back(sid);
+    start = end + 1;
+  }
+  return sids;
+}
+
+std::vector<std::wstring> FolderWriters(PSECURITY_DESCRIPTOR descriptor, const std::vector<std::wstring>& trusted) {
   std::vector<std::wstring> writers;
-  const auto add = [&writers](const std::wstring& sid) {
-    if (!sid.empty() && !IsOneOf(sid, kTrusted) && std::find(writers.begin(), writers.end(), sid) == writers.end()) {
+  const auto add = [&writers, &trusted](const std::wstring& sid) {
+    if (!sid.empty() && !IsOneOf(sid, kTrusted) && std::find(trusted.begin(), trusted.end(), sid) == trusted.end() &&
+        std::find(writers.begin(), writers.end(), sid) == writers.end()) {
       writers.push_back(sid);
     }
   };
