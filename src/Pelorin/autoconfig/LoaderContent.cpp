@@ -1,6 +1,7 @@
 #include "autoconfig/LoaderContent.h"
 
 #include "autoconfig/LoaderLines.h"
+#include "autoconfig/ModeTable.h"
 #include "files/TextConversion.h"
 
 namespace pelorin {
@@ -9,25 +10,27 @@ namespace {
 
 bool Contains(Line line, std::string_view marker) { return line.find(marker) != std::string_view::npos; }
 
-bool NamesLibraryCfg(Line line) {
-  return Contains(line, kMarkerTovkCfg) || Contains(line, kMarkerZarnCfg) || Contains(line, kMarkerDlpCfg) ||
-         Contains(line, kMarkerV2nCfg);
+// `web_only`: a name only a web mode gives.
+bool NamesLibraryCfg(Line line, bool web_only) {
+  if (Contains(line, kMarkerV2nCfg)) return true;
+  for (const ModeRow* row = ModesBegin(); row != ModesEnd(); ++row) {
+    if ((row->web || !web_only) && Contains(line, row->cfg_marker)) return true;
+  }
+  return false;
 }
 
 // Lines the strip removes. A foreign obscure-value line stays: it
 // configures nothing on its own.
-bool IsStrippedLine(Line line) { return NamesLibraryCfg(line) || Contains(line, kMarkerFilename); }
+bool IsStrippedLine(Line line) { return NamesLibraryCfg(line, false) || Contains(line, kMarkerFilename); }
 
 bool IsLoaderLine(Line line) { return IsStrippedLine(line) || Contains(line, kMarkerObscureValue); }
 
 // `shared` is set when the line named an autoconfig file a web mode writes,
 // which DLP then takes over.
 bool IsDlpLoaderLine(Line line, bool& shared) {
-  for (std::string_view web_cfg : {kMarkerTovkCfg, kMarkerZarnCfg, kMarkerV2nCfg}) {
-    if (Contains(line, web_cfg)) {
-      shared = true;
-      return true;
-    }
+  if (NamesLibraryCfg(line, true)) {
+    shared = true;
+    return true;
   }
   // A "cv_mozilla_dlp.cfg" line goes through its filename marker: DLP's own
   // older name needs no hand-over.

@@ -14,9 +14,8 @@ namespace pelorin {
 // read exactly so for the obscure-value check to pass.
 inline constexpr std::string_view PREF_LINE_OBSCURE_VALUE = "pref(\"general.config.obscure_value\", 0);";
 
-inline constexpr std::string_view kMarkerTovkCfg = "\"cv_mozilla_tovk.cfg\"";
-inline constexpr std::string_view kMarkerZarnCfg = "\"cv_mozilla_zarn.cfg\"";
-inline constexpr std::string_view kMarkerDlpCfg = "\"cv_mozilla_dlp.cfg\"";
+// Each mode's own older name is its row's `cfg_marker`; this one, the
+// default name, every web mode shares.
 inline constexpr std::string_view kMarkerV2nCfg = "\"cv_mozilla_V2N.cfg\"";
 inline constexpr std::string_view kMarkerObscureValue = "\"general.config.obscure_value\"";
 inline constexpr std::string_view kMarkerFilename = "\"general.config.filename\"";

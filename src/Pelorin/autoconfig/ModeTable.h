@@ -51,6 +51,9 @@ struct ModeRow {
   int32_t skipped_result;
   // Replayed by PelorinUninitialize: the proxy-connect starts alone.
   bool saved_for_replay;
+  // The autoconfig name the mode's earlier loaders gave, quoted as a loader
+  // line holds it: such a line is the library's, and the strip removes it.
+  std::string_view cfg_marker;
 
   // The lines, in the order they are written: `base` always; `agent` while
   // the agent's configuration asks for them (DLP: always, see `web`);

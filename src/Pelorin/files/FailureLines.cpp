@@ -1,6 +1,5 @@
 #include "files/FailureLines.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "files/TextConversion.h"
@@ -34,11 +33,6 @@ std::optional<WriteFailure> ParseWriteFailure(std::string_view line) {
   return WriteFailure{std::string(line.substr(kWritePrefix.size(), step_end - kWritePrefix.size())),
                       std::string(line.substr(step_end + 1, failed - step_end - 1)),
                       std::strtoul(code.c_str(), nullptr, 10)};
-}
-
-void PrintLine(const std::string& line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fflush(stdout);
 }
 
 }  // namespace pelorin

@@ -34,8 +34,4 @@ struct WriteFailure {
 };
 std::optional<WriteFailure> ParseWriteFailure(std::string_view line);
 
-// Each line on standard output at once: the host may read it before the
-// process ends, or after it ends abruptly.
-void PrintLine(const std::string& line);
-
 }  // namespace pelorin

@@ -1,5 +1,6 @@
 #include "modes/Operations.h"
 
+#include <cstdio>
 #include <memory>
 #include <utility>
 
@@ -24,6 +25,13 @@ bool cfg_up_to_date = false;
 
 void Finish(const ModeRow& row) {
   if (row.finished_message != nullptr) Log(row.finished_message);
+}
+
+// Flushed at once: the host may read the line before the process ends, or
+// after it ends abruptly.
+void PrintLine(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
 }
 
 void LogFrom(const Messages& messages, size_t first) {
