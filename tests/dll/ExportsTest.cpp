@@ -128,11 +128,16 @@ TEST(WebStarts, SavedStartsAndTheirReplayOrder) {
   }
 }
 
-// The start's own messages are its plan's; the export adds its closing line.
-TEST(DlpStart, EndsWithItsClosingMessage) {
+// The plan's messages, the inline-proxy check's among them, then what the
+// writes added, then the export's closing line.
+TEST(DlpStart, LogsItsDecisionThenItsWritesThenItsClosingMessage) {
   Scene scene;
   EXPECT_EQ(scene.dll->DlpStart(nullptr, L"", L""), 1);
-  EXPECT_EQ(OrlixDouble::Messages().back(), L"Finished DLP FF extension operation.");
+  EXPECT_EQ(OrlixDouble::Messages(),
+            (Messages{L"FF extension updated JS file: !.js", L"FF extension ff_install_path_", scene.firefox.dir(),
+                      L"FF extension CFG file do not exists. Creating one.", L"NetworkProxy service is NOT running",
+                      L"FF extension updated CFG file: cv_mozilla_V2N.cfg", kSaved,
+                      L"Finished DLP FF extension operation."}));
 }
 
 // A call that looks for Firefox creates a missing defaults folder, which shows whether a call looked.

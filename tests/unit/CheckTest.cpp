@@ -78,6 +78,17 @@ TEST_F(Check, AutoconfigStatementsAsFirefoxRunsThem) {
   }
 }
 
+// The finding names the line an administrator must remove, counted from 1
+// as an editor counts.
+TEST_F(Check, AForeignLineIsNamedByItsLineNumber) {
+  WriteBytes(firefox_.file(L"cv_mozilla_V2N.cfg"), "//\n" + kTovkLines + "\nlockPref(\"network.proxy.type\", 1);\n");
+  const pelorin::CheckResult result = pelorin::CheckFirefox(pelorin::Mode::kTovk);
+  ASSERT_EQ(result.findings.size(), 1u);
+  EXPECT_EQ(result.findings[0].message,
+            "Line 6, lockPref(\"network.proxy.type\", 1);, changes network.proxy.type after the library's line: "
+            "remove it.");
+}
+
 // Firefox reads defaults\pref from the greatest name to the least, then
 // browser\defaults\preferences; the last value read wins.
 TEST_F(Check, LoaderFilesInFirefoxsReadingOrder) {
@@ -267,11 +278,14 @@ TEST(FolderWriters, BesidesSystemAdministratorsAndTrustedInstaller) {
   RegistrySandbox registry;
   const std::wstring key = pelorin::kTrustedWritersKey, value = pelorin::kTrustedWritersValue;
   const std::optional<std::wstring> kept = registry.ReadString(key, value);
+  const auto trusted_as = [&](const std::wstring& text, DWORD type) {
+    registry.SetString(key, value, text, type);
+    return pelorin::TrustedWriters();
+  };
+  EXPECT_EQ(trusted_as(L"BUILTIN\\Guests", REG_SZ), std::vector<std::wstring>{L"S-1-5-32-546"});
   const wchar_t nul = L'\0';
-  registry.SetString(key, value,
-                     L"BUILTIN\\Guests" + (nul + std::wstring(L"no such account")) + nul + L"S-1-5-21-1-2-3-1002" + nul,
-                     REG_MULTI_SZ);
-  const std::vector<std::wstring> trusted = pelorin::TrustedWriters();
+  const std::vector<std::wstring> trusted = trusted_as(
+      L"BUILTIN\\Guests" + (nul + std::wstring(L"no such account")) + nul + L"S-1-5-21-1-2-3-1002" + nul, REG_MULTI_SZ);
   if (kept) registry.SetString(key, value, *kept, REG_MULTI_SZ);
   for (const auto& row : rows) {
     pelorin::unique_hlocal descriptor;

@@ -169,11 +169,13 @@ TEST(WebStartPlan, LoaderAndPreferenceFiles) {
        {{custom, kV2nLoader}},  // spelled as the folder spells it, not as the host named it
        {L"loader " + custom},
        {L"FFObscure=pref(\"general.config.obscure_value\", 1); after loader"}},
-      // The library's own filename line is not recorded; a line naming one
-      // of its files goes, even in a comment.
+      // The library's own filename line is not recorded, even spelled
+      // otherwise than this start's; a line naming one of its files goes,
+      // even in a comment.
       {false,
        L"loader.txt",
-       {{loader_txt, PrefFilename("cv_mozilla_V2N.cfg") + "\n// old \"cv_mozilla_dlp.cfg\" note\n// mine\n"}},
+       {{loader_txt,
+         PrefFilename("cv_mozilla_V2N.cfg") + " // earlier\n// old \"cv_mozilla_dlp.cfg\" note\n// mine\n"}},
        {{loader_txt, "// mine\n" + kV2nLoader}},
        {L"loader " + loader_txt},
        {}},
