@@ -215,16 +215,27 @@ TEST_F(Ctl, NamesAndChangesAsReported) {
 }
 
 // A file the start cannot write, held by another program without sharing,
-// is planned as not written, with the very step and error the start then
-// reports (a linked one: LinkCtlTest).
+// or a folder in its place, is planned as not written, with the very step
+// and error the start then reports (a linked one: LinkCtlTest).
 TEST_F(Ctl, TheDryRunFailsWhereTheStartFails) {
-  for (const wchar_t* name : {L"cv_mozilla_V2N.cfg", L"defaults\\pref\\!.js"}) {
-    SCOPED_TRACE(Narrow(name));
+  const struct {
+    const wchar_t* name;
+    bool folder;
+    std::string failure;
+  } rows[] = {
+      {L"cv_mozilla_V2N.cfg", false, "ReadFile failed with error 32"},
+      {L"defaults\\pref\\!.js", false, "ReadFile failed with error 32"},
+      {L"cv_mozilla_V2N.cfg", true, "MoveFileEx failed with error 183"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(Narrow(row.name));
     FirefoxInstall firefox;
     firefox.Register(registry_);
-    const std::wstring path = firefox.file(name);
-    WriteBytes(path, "// mine\n");
-    const pelorin::unique_file held(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    const std::wstring path = firefox.file(row.name);
+    row.folder ? MakeDirectory(path) : WriteBytes(path, "// mine\n");
+    const pelorin::unique_file held(
+        row.folder ? INVALID_HANDLE_VALUE
+                   : CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     std::string planned;
     for (const auto& file : Json(Run(L"--json start tovk --dry-run").out)["planned_files"].GetArray()) {
       if (file["path"].GetString() == Narrow(path)) planned = file["action"].GetString();
@@ -232,7 +243,9 @@ TEST_F(Ctl, TheDryRunFailsWhereTheStartFails) {
     const rapidjson::Document json = Json(Run(L"--json start tovk").out);
     ASSERT_EQ(json["failed_files"].Size(), 1u);
     const auto& failed = json["failed_files"][0];
-    EXPECT_EQ(planned, std::string("not written: ") + failed["step"].GetString() + " failed with error " +
-                           std::to_string(failed["error"].GetInt()));
+    EXPECT_EQ(
+        std::string(failed["step"].GetString()) + " failed with error " + std::to_string(failed["error"].GetInt()),
+        row.failure);
+    EXPECT_EQ(planned, "not written: " + row.failure);
   }
 }

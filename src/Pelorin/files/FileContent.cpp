@@ -215,8 +215,11 @@ FileRead Read(const std::wstring& path, bool refuse_links) {
   unique_file file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr));
   if (!file) {
     result.error = GetLastError();
-    const bool present =
-        result.error != ERROR_FILE_NOT_FOUND && result.error != ERROR_PATH_NOT_FOUND && IsPresent(path);
+    const DWORD attributes = result.error == ERROR_FILE_NOT_FOUND || result.error == ERROR_PATH_NOT_FOUND
+                                 ? INVALID_FILE_ATTRIBUTES
+                                 : GetFileAttributesW(path.c_str());
+    result.folder_in_place = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool present = attributes != INVALID_FILE_ATTRIBUTES && !result.folder_in_place;
     result.outcome = present ? FileRead::kUnreadable : FileRead::kMissing;
     return result;
   }

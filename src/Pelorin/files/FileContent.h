@@ -43,7 +43,8 @@ struct FileRead {
   // kRefused: the step its write failure line names. kUnreadable: "ReadFile"
   // when the read call itself failed, which the exports report in a line.
   const char* step = nullptr;
-  DWORD attributes = 0;  // when opened
+  DWORD attributes = 0;          // when opened
+  bool folder_in_place = false;  // kMissing: a folder has the file's name
 };
 FileRead ReadFileRefusingLinks(const std::wstring& path);
 

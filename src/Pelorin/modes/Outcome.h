@@ -52,6 +52,10 @@ struct FileChange {
   std::optional<FailedStep> Blocker() const {
     if (refused) return refused;
     if (before->outcome == FileRead::kUnreadable) return FailedStep{"ReadFile", before->error};
+    // The rename that would put the file there fails so, as it must: a
+    // folder is never replaced. Not trying spares a temporary file, and a
+    // dry run tells it as the start will.
+    if (before->folder_in_place) return FailedStep{"MoveFileEx", ERROR_ALREADY_EXISTS};
     return std::nullopt;
   }
 };
