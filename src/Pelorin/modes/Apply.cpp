@@ -39,12 +39,9 @@ void WriteFiles(std::vector<FileChange>& files) {
   }
 }
 
-}  // namespace
-
-void Apply(Outcome& outcome, const std::vector<std::wstring>& read_paths, LeftoverRemover leftovers) {
-  for (const std::wstring& path : read_paths) leftovers.RemoveFor(path);
-  WriteFiles(outcome.files);
-
+// Each record whose file is in place, and "SaveCurrentCFGFilePath" once
+// FFCFG is set.
+void WriteRecordsOfFilesInPlace(Outcome& outcome) {
   std::vector<std::pair<RecordName, std::wstring>> records;
   std::vector<RecordChange*> recorded;
   for (RecordChange& record : outcome.records) {
@@ -63,6 +60,14 @@ void Apply(Outcome& outcome, const std::vector<std::wstring>& read_paths, Leftov
       outcome.messages.push_back(L"SaveCurrentCFGFilePath");
     }
   }
+}
+
+}  // namespace
+
+void Apply(Outcome& outcome, const std::vector<std::wstring>& read_paths, LeftoverRemover leftovers) {
+  for (const std::wstring& path : read_paths) leftovers.RemoveFor(path);
+  WriteFiles(outcome.files);
+  WriteRecordsOfFilesInPlace(outcome);
 }
 
 }  // namespace pelorin

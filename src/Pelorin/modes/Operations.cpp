@@ -42,13 +42,15 @@ void LogFrom(const Messages& messages, size_t first) {
 // messages in the log, its failure lines on standard output. What the plan
 // decided is reported before the writes and what they did after them, so
 // that both keep the order in which things happened.
-void Report(Outcome& outcome, SystemInputs& inputs, bool write) {
+void ReportDecision(const Outcome& outcome, SystemInputs& inputs) {
   for (const std::wstring& path : inputs.ReadPaths()) {
     const FileRead& read = inputs.Read(path);
     if (read.outcome == FileRead::kUnreadable && read.step != nullptr) PrintLine(ReadFailureLine(read.error));
   }
   LogFrom(outcome.messages, 0);
-  if (!write) return;
+}
+
+void ApplyAndReport(Outcome& outcome, SystemInputs& inputs) {
   const size_t decided = outcome.messages.size();
   Apply(outcome, inputs.ReadPaths(), inputs.Leftovers());
   for (const FileChange& file : outcome.files) {
@@ -65,8 +67,9 @@ int32_t StartWeb(Mode mode, const StartParams& params, const std::wstring& loade
     ModuleLockGuard lock;
     SystemInputs inputs;
     Outcome outcome = PlanWebStart(inputs, mode, loader_name, cfg_name, replay, cfg_up_to_date);
-    Report(outcome, inputs, outcome.result == 0);
+    ReportDecision(outcome, inputs);
     if (outcome.result != 0) return outcome.result;
+    ApplyAndReport(outcome, inputs);
     if (outcome.cfg_found_up_to_date) cfg_up_to_date = true;
   }
   Finish(RowOf(mode));
@@ -92,9 +95,10 @@ int32_t StartDlp(const std::wstring& loader_name, const std::wstring& cfg_name) 
   ModuleLockGuard lock;
   SystemInputs inputs;
   Outcome outcome = PlanDlpStart(inputs, loader_name, cfg_name);
-  const bool done = outcome.result == RowOf(Mode::kDlp).done_result;
-  Report(outcome, inputs, done);
-  if (done) Finish(RowOf(Mode::kDlp));
+  ReportDecision(outcome, inputs);
+  if (outcome.result != RowOf(Mode::kDlp).done_result) return outcome.result;
+  ApplyAndReport(outcome, inputs);
+  Finish(RowOf(Mode::kDlp));
   return outcome.result;
 }
 
@@ -102,7 +106,8 @@ void UninstallCleanUp(bool only_proxy) {
   ModuleLockGuard lock;
   SystemInputs inputs;
   Outcome outcome = PlanCleanup(inputs, only_proxy);
-  Report(outcome, inputs, true);
+  ReportDecision(outcome, inputs);
+  ApplyAndReport(outcome, inputs);
 }
 
 bool InlineProxyEnabled() {
