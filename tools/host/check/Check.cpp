@@ -4,9 +4,8 @@
 #include <iterator>
 
 #include <windows.h>
-// After windows.h, which they need.
+// After windows.h, which it needs.
 #include <aclapi.h>
-#include <sddl.h>
 
 #include "agent/RegistryRecords.h"
 #include "autoconfig/LoaderLines.h"
@@ -194,19 +193,6 @@ Simulation Simulate(const LineList& lines, const PrefVerdict& pref, std::string_
   return result;
 }
 
-// "BUILTIN\Users" for S-1-5-32-545; the SID itself when it names no account.
-std::string AccountName(const std::wstring& sid_text) {
-  unique_hlocal sid;
-  if (!ConvertStringSidToSidW(sid_text.c_str(), sid.put())) return Utf8(sid_text);
-  wchar_t name[256];
-  wchar_t domain[256];
-  DWORD name_size = 256;
-  DWORD domain_size = 256;
-  SID_NAME_USE use;
-  if (!LookupAccountSidW(nullptr, sid.get(), name, &name_size, domain, &domain_size, &use)) return Utf8(sid_text);
-  return Utf8(domain_size > 0 ? std::wstring(domain) + L"\\" + name : std::wstring(name));
-}
-
 class Checker {
  public:
   explicit Checker(CheckResult& result) : result_(result) {}
@@ -295,7 +281,9 @@ class Checker {
           "loader file.");
     }
     own_file_ = SamePath(result_.autoconfig_file, expected);
-    agent_content_ = ReadFileContentW(expected);
+    std::optional<std::string> agent_file = TryReadFileFollowingLinks(expected);
+    agent_file_read_ = agent_file.has_value();
+    agent_content_ = std::move(agent_file).value_or(std::string());
     if (prefs.filename && !own_file_) {
       if (!prefs.named_expected.empty()) {
         Add("loader-overridden", prefs.filename_file,
@@ -327,7 +315,13 @@ class Checker {
   bool ReadCfg() {
     // A name that is not plain may lead anywhere: the finding says why.
     if (!plain_name_) return false;
-    std::optional<std::string> read = TryReadFileFollowingLinks(result_.autoconfig_file);
+    // Where Firefox runs the agent's own file, it was read already.
+    std::optional<std::string> read;
+    if (!own_file_) {
+      read = TryReadFileFollowingLinks(result_.autoconfig_file);
+    } else if (agent_file_read_) {
+      read = agent_content_;
+    }
     if (!read) {
       if (IsPresent(result_.autoconfig_file)) {
         Add("cfg-unreadable", result_.autoconfig_file,
@@ -435,7 +429,7 @@ class Checker {
     const std::vector<std::wstring> writers = FolderWriters(descriptor.get(), trusted);
     if (writers.empty()) return;
     std::string names;
-    for (const std::wstring& writer : writers) names += (names.empty() ? "" : ", ") + AccountName(writer);
+    for (const std::wstring& writer : writers) names += (names.empty() ? "" : ", ") + Utf8(AccountName(writer));
     Add("folder-writable", folder,
         "It lets " + names +
             " add, change or delete files here, enough to rewrite the locks or plant a link for the agent to "
@@ -444,12 +438,13 @@ class Checker {
   }
 
   CheckResult& result_;
-  bool plain_name_ = true;       // the loader names its autoconfig file plainly
-  std::wstring expected_cfg_;    // the agent's autoconfig file
-  bool own_file_ = false;        // Firefox will run the agent's autoconfig file
-  std::string firefox_content_;  // of the file Firefox will run
-  LineList firefox_lines_;       // views into firefox_content_, cut once
-  std::string agent_content_;    // of the agent's file
+  bool plain_name_ = true;        // the loader names its autoconfig file plainly
+  std::wstring expected_cfg_;     // the agent's autoconfig file
+  bool own_file_ = false;         // Firefox will run the agent's autoconfig file
+  std::string firefox_content_;   // of the file Firefox will run
+  LineList firefox_lines_;        // views into firefox_content_, cut once
+  std::string agent_content_;     // of the agent's file
+  bool agent_file_read_ = false;  // it was there and read whole
 };
 
 }  // namespace

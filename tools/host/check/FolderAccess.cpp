@@ -54,6 +54,18 @@ std::wstring AccountSid(const std::wstring& entry) {
 
 }  // namespace
 
+std::wstring AccountName(const std::wstring& sid_text) {
+  unique_hlocal sid;
+  if (!ConvertStringSidToSidW(sid_text.c_str(), sid.put())) return sid_text;
+  wchar_t name[256];
+  wchar_t domain[256];
+  DWORD name_size = 256;
+  DWORD domain_size = 256;
+  SID_NAME_USE use;
+  if (!LookupAccountSidW(nullptr, sid.get(), name, &name_size, domain, &domain_size, &use)) return sid_text;
+  return domain_size > 0 ? std::wstring(domain) + L"\\" + name : std::wstring(name);
+}
+
 std::vector<std::wstring> TrustedWriters() {
   const RegistryRead read = ReadRegistryValue(HKEY_LOCAL_MACHINE, kTrustedWritersKey, kTrustedWritersValue,
                                               {REG_SZ, REG_MULTI_SZ}, kAnyRegistryLength);

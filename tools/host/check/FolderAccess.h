@@ -21,6 +21,9 @@ inline constexpr wchar_t kTrustedWritersValue[] = L"TrustedWriters";
 // is left out, so the finding still names that account's SID.
 std::vector<std::wstring> TrustedWriters();
 
+// "BUILTIN\Users" for S-1-5-32-545; the SID itself when it names no account.
+std::wstring AccountName(const std::wstring& sid);
+
 // The accounts and groups, as SID strings, each once, that `descriptor`
 // (with its owner and DACL) lets add, change or delete files in its folder,
 // or in the files that inherit its entries, or change its permissions; none
