@@ -287,6 +287,9 @@ TEST(FolderWriters, BesidesSystemAdministratorsAndTrustedInstaller) {
   const std::vector<std::wstring> trusted = trusted_as(
       L"BUILTIN\\Guests" + (nul + std::wstring(L"no such account")) + nul + L"S-1-5-21-1-2-3-1002" + nul, REG_MULTI_SZ);
   if (kept) registry.SetString(key, value, *kept, REG_MULTI_SZ);
+  // The finding names each writer as an administrator knows it.
+  EXPECT_EQ(pelorin::AccountName(L"S-1-5-32-545") + L"|" + pelorin::AccountName(L"S-1-5-21-1-2-3-1002"),
+            L"BUILTIN\\Users|S-1-5-21-1-2-3-1002");
   for (const auto& row : rows) {
     pelorin::unique_hlocal descriptor;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(row.sddl.c_str(), SDDL_REVISION_1,
